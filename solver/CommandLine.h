@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The solver's settings, as given with the options or by "Glowbake.ini".
+struct Settings {
+    float hemicubeWorldWide = 0.0f;  // -w: world width of the hemicube's top face
+    float maxPatchArea = 0.0f;       // -a: elements are split down to this area
+    float iterThreshold = 0.0f;      // -i: a channel converges when no element changes by more
+    float subDivideThreshold = 0.0f; // -s: groups whose elements differ by more are split
+    float gamma = 1.0f;              // -g: exponent applied after solving; 1 leaves values as they are
+    int textSize = 64;               // -t: texture side of the largest patch
+    std::string modelFile;           // -m
+    std::string hemicubeFile;        // -h
+    std::string outputFile = "Glowbake.out";  // -o
+    bool haveModelFile = false;
+    bool haveHemicubeFile = false;
+};
+
+// What the argument walk decided.
+enum class CommandLineResult { Run, Help, Error };
+
+// Walks the arguments (or the words of "Glowbake.ini" when there are none),
+// prints every message and the usage text where one is due, and validates
+// the numeric settings. Files are not opened here.
+CommandLineResult parseCommandLine(int argc, const char* const* argv, Settings& settings);
+
+void printUsage();
+
+// Reads whitespace-separated words from the token file. At most
+// kMaxTokens words of at most kMaxTokenLength characters are accepted;
+// beyond that `problem` says what was exceeded.
+bool readTokenFile(const char* fileName, std::vector<std::string>& tokens, std::string& problem);
+
+constexpr const char* kTokenFileName = "Glowbake.ini";
+constexpr int kMaxTokens = 97;
+constexpr int kMaxTokenLength = 98;

@@ -1,0 +1,47 @@
+#include "CoplanarNeighbors.h"
+
+#include <cstdio>
+
+bool isCoplanar(const Tri& a, const Tri& b) {
+    const Vec3 thisNormal = a.normal();
+    const Vec3 otherNormal = b.normal();
+    // In double, not rounded to float: the 0.99 limit is a double too.
+    const double d = static_cast<double>(thisNormal.x) * otherNormal.x +
+                     static_cast<double>(thisNormal.y) * otherNormal.y +
+                     static_cast<double>(thisNormal.z) * otherNormal.z;
+    return d > 0.99;
+}
+
+bool sharesVertex(const Tri& a, const Tri& b) {
+    const double t = a.vertexTolerance;
+    for (const Vec3& otherVert : b.vertices) {
+        for (const Vec3& thisVert : a.vertices) {
+            if (thisVert.x + t > otherVert.x && thisVert.x - t < otherVert.x && thisVert.y + t > otherVert.y &&
+                thisVert.y - t < otherVert.y && thisVert.z + t > otherVert.z && thisVert.z - t < otherVert.z) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool sameColors(const Model& m, int j, int k) {
+    return m.r[j] == m.r[k] && m.g[j] == m.g[k] && m.b[j] == m.b[k] && m.er[j] == m.er[k] && m.eg[j] == m.eg[k] &&
+           m.eb[j] == m.eb[k];
+}
+
+std::vector<GrowArray<int>> findCoplanarNeighbors(const Model& model) {
+    std::printf("finding co-planar patches that share edges\n\n");
+    const int numPatches = static_cast<int>(model.patches.size());
+    std::vector<GrowArray<int>> neighbors(numPatches);
+    for (int j = 0; j < numPatches; ++j) {
+        for (int k = 0; k < numPatches; ++k) {
+            if (k == j) continue;
+            if (!isCoplanar(model.patches[j], model.patches[k])) continue;
+            if (!sharesVertex(model.patches[j], model.patches[k])) continue;
+            if (!sameColors(model, j, k)) continue;
+            neighbors[j].push(k);
+        }
+    }
+    return neighbors;
+}

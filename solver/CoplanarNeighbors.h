@@ -1,0 +1,16 @@
+#pragma once
+
+#include <vector>
+
+#include "GrowArray.h"
+#include "ModelFile.h"
+
+// For every patch, the other patches that lie in nearly the same plane, face
+// the same way, share a corner (within the patch's vertexTolerance box) and
+// carry exactly the same colours, in ascending order. Prints its heading.
+std::vector<GrowArray<int>> findCoplanarNeighbors(const Model& model);
+
+// The three tests, in the order the pass applies them.
+bool isCoplanar(const Tri& a, const Tri& b);
+bool sharesVertex(const Tri& a, const Tri& b);
+bool sameColors(const Model& model, int j, int k);

@@ -1,0 +1,97 @@
+#include "GlowbakeRun.h"
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <new>
+
+#include "CommandLine.h"
+#include "GlowbakeError.h"
+#include "Limits.h"
+#include "LightmapWriter.h"
+#include "OutputFile.h"
+#include "Radiosity.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+int failWithUsage() {
+    printUsage();
+    return 1;
+}
+
+void reportError(const char* message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "Glowbake: error: %s\n", message);
+}
+
+}  // namespace
+
+int runGlowbake(int argc, const char* const* argv) {
+    std::printf("Glowbake 1.0\n");
+    std::printf("Radiosity lightmap baker: hemicube form factors, Gauss-Seidel gathering, one texture per triangle\n");
+
+    Settings settings;
+    switch (parseCommandLine(argc, argv, settings)) {
+        case CommandLineResult::Help: return 0;
+        case CommandLineResult::Error: return 1;
+        case CommandLineResult::Run: break;
+    }
+
+    const long long textureBytes = textureMemoryBytes(settings.textSize);
+    if (textureBytes > physicalMemoryBytes() / 2) {
+        std::printf("texture_size %d is too large: its textures would need %lld MiB, more than half of this "
+                    "machine's %lld MiB of memory\n\n",
+                    settings.textSize, textureBytes >> 20, physicalMemoryBytes() >> 20);
+        return failWithUsage();
+    }
+
+    // The output is checked for writability where the scene file would have
+    // been opened, but nothing replaces it until the run has succeeded.
+    OutputFile output;
+    if (!output.open(settings.outputFile)) {
+        std::printf("Could not open file for writing:  %s\n\n", settings.outputFile.c_str());
+        return failWithUsage();
+    }
+    if (!settings.haveModelFile) {
+        std::printf("Must specify model_file\n\n");
+        return failWithUsage();
+    }
+    FilePtr modelFile(std::fopen(settings.modelFile.c_str(), "r"));
+    if (!modelFile) {
+        std::printf("Could not open file for reading:  %s\n\n", settings.modelFile.c_str());
+        return failWithUsage();
+    }
+    if (!settings.haveHemicubeFile) {
+        std::printf("Must specify hemicube_file\n\n");
+        return failWithUsage();
+    }
+    FilePtr hemicubeFile(std::fopen(settings.hemicubeFile.c_str(), "rb"));
+    if (!hemicubeFile) {
+        std::printf("Could not open file for reading:  %s\n\n", settings.hemicubeFile.c_str());
+        return failWithUsage();
+    }
+
+    const std::time_t start = std::time(nullptr);
+    try {
+        const FileNames names{settings.modelFile, settings.hemicubeFile, settings.outputFile};
+        Radiosity mainRadiosity(modelFile.get(), hemicubeFile.get(), output.stream(), settings.hemicubeWorldWide,
+                                settings.maxPatchArea, settings.iterThreshold, settings.subDivideThreshold,
+                                settings.gamma, settings.textSize, names);
+        mainRadiosity.solve();
+        output.commit();
+        const std::time_t end = std::time(nullptr);
+        std::printf("\n%d seconds elapsed.\n", static_cast<int>(end - start));
+    } catch (const GlowbakeError& e) {
+        reportError(e.what());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        reportError("out of memory; try a larger max_patch_area or a smaller texture_size");
+        return 1;
+    }
+    return 0;
+}

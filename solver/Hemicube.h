@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Resolution, face width and delta form factors of the hemicube, read once
+// from the hemicube file and shared read-only by every view.
+//
+// The file holds N, then the lower-left quadrant of the top face and of the
+// side face ((N/2)^2 floats each, row by row); the rest is mirrored:
+//   top:  row r, column c; rows and columns 0 at the face edges
+//   side: row 0 at the receiving plane, row N/2 - 1 at the top face's edge
+struct Hemicube {
+    // Reads the whole hemicube file; throws GlowbakeError naming `fileName`
+    // when N is not a positive even number or the file is too short.
+    Hemicube(float worldWidth, std::FILE* file, const std::string& fileName);
+
+    float worldWidth() const { return worldWidth_; }
+    int resolution() const { return resolution_; }
+    // Face 0 is the top face, 1..4 the sides; a negative face yields 0.
+    float deltaFormFactor(int face, int pixel) const {
+        if (face < 0) return 0.0f;
+        return face == 0 ? top[pixel] : side[pixel];
+    }
+    const float* faceTable(int face) const { return face == 0 ? top.data() : side.data(); }
+    int rowOffset(int row) const { return rowOffsets[row]; }
+
+    // Largest resolution accepted: a view of this size holds 3 N^2 pixels.
+    static constexpr int kMaxResolution = 4096;
+
+private:
+    float worldWidth_;
+    int resolution_;
+    std::vector<float> top;   // N x N
+    std::vector<float> side;  // N/2 rows of N, shared by the four sides
+    std::vector<int> rowOffsets;
+};

@@ -1,0 +1,180 @@
+#include "HemicubeView.h"
+
+#include <cmath>
+
+namespace {
+
+// Float-to-pixel conversion: the product in double, truncated toward zero
+// (pixel 0 is therefore twice as wide as the others). Values beyond any
+// face are pinned far outside it so the integer conversion stays defined.
+int truncPixel(float scale, float value) {
+    const double p = static_cast<double>(scale) * static_cast<double>(value);
+    if (!(p > -536870912.0)) return -536870912;
+    if (!(p < 536870912.0)) return 536870912;
+    return static_cast<int>(p);
+}
+
+// The grid origin is rounded, not truncated: scale rounded to float can put
+// trunc(scale * left) one pixel inside the face and shift the whole grid.
+int roundPixel(float scale, float value) {
+    return static_cast<int>(std::lround(static_cast<double>(scale) * static_cast<double>(value)));
+}
+
+struct ScreenCorner {
+    int x;
+    int y;
+    float depth;
+};
+
+}  // namespace
+
+HemicubeView::HemicubeView(const Vec3& center_, const Vec3& normal_, const Hemicube& cube)
+    : center(center_), normal(normal_), resolution(cube.resolution()), hemicube(cube) {
+    const int n = resolution;
+    topBuffer.assign(static_cast<size_t>(n) * n, HemicubePixel());
+    for (std::vector<HemicubePixel>& side : sideBuffers) side.assign(static_cast<size_t>(n) * n / 2, HemicubePixel());
+    rowOffset.resize(n);
+    for (int r = 0; r < n; ++r) rowOffset[r] = r * n;
+    const Vec3 cubeCenter;
+    translation = cubeCenter - center;
+    zAlignAngles(normal, angleX, angleY);
+    faceDistance = hemicube.worldWidth() * 0.5f;
+}
+
+void HemicubeView::project(int item, const Tri& tri) {
+    const int n = resolution;
+    const float halfPi = kPi * 0.5f;
+    Tri t = tri.clone();
+    t.translate(translation);
+    t.rotateX(angleX);
+    t.rotateY(angleY);
+    rasterizeFace(topBuffer.data(), rowOffset.data(), t, item, n, n, -faceDistance, faceDistance, -faceDistance,
+                  faceDistance, faceDistance);
+    t.rotateY(-halfPi);
+    t.rotateZ(-halfPi);
+    rasterizeFace(sideBuffers[0].data(), rowOffset.data(), t, item, n, n >> 1, -faceDistance, faceDistance, 0.0f,
+                  faceDistance, faceDistance);
+    for (int s = 1; s < 4; ++s) {
+        t.rotateY(-halfPi);
+        rasterizeFace(sideBuffers[s].data(), rowOffset.data(), t, item, n, n >> 1, -faceDistance, faceDistance, 0.0f,
+                      faceDistance, faceDistance);
+    }
+}
+
+void HemicubeView::accumulate(float* row) const {
+    const int n = resolution;
+    const float* topTable = hemicube.faceTable(0);
+    for (int p = 0; p < n * n; ++p) {
+        const HemicubePixel& px = topBuffer[p];
+        if (px.item >= 0 && !px.facesAway) row[px.item] += topTable[p];
+    }
+    const float* sideTable = hemicube.faceTable(1);
+    for (int s = 0; s < 4; ++s) {
+        for (int p = 0; p < n * (n / 2); ++p) {
+            const HemicubePixel& px = sideBuffers[s][p];
+            if (px.item >= 0 && !px.facesAway) row[px.item] += sideTable[p];
+        }
+    }
+}
+
+void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
+                   float left, float right, float bottom, float /*top*/, float distance) {
+    // Facing: which side of the triangle's plane the eye (the origin) is on.
+    // The triangle's back faces the eye when the origin lies behind its plane.
+    const Vec3 patchNorm = tri.normal();
+    const bool facesAway = dot(patchNorm, tri.vertices[0]) > 0.0f;
+
+    // Near clipping moves a corner along one edge onto the plane; the
+    // triangle is never split.
+    Vec3 c[3] = {tri.vertices[0], tri.vertices[1], tri.vertices[2]};
+    const float nearDistance = static_cast<float>(distance * 0.001);
+    for (int i = 0; i < 3; ++i) {
+        if (!(c[i].z < nearDistance)) continue;
+        float best = -1.0f;
+        int pick = -1;
+        for (int o = 1; o <= 2; ++o) {
+            const int k = (i + o) % 3;
+            if (c[k].z > best) {
+                best = c[k].z;
+                pick = k;
+            }
+        }
+        if (best < nearDistance) return;
+        const Vec3 C = c[pick];
+        const float k = 1.0f / (C.z - c[i].z);
+        const float along = nearDistance - c[i].z;
+        c[i].x = c[i].x + along * ((C.x - c[i].x) * k);
+        c[i].y = c[i].y + along * ((C.y - c[i].y) * k);
+        c[i].z = nearDistance;
+    }
+
+    const float scale = static_cast<float>(width) / (right - left);
+    ScreenCorner s[3];
+    for (int i = 0; i < 3; ++i) {
+        const float r = 1.0f / c[i].z;
+        const float xp = distance * c[i].x * r;
+        const float yp = distance * c[i].y * r;
+        s[i] = {truncPixel(scale, xp), truncPixel(scale, yp), -r};
+    }
+    const int xMinPx = roundPixel(scale, left);
+    const int xMaxPx = xMinPx + width - 1;
+    const int yMinPx = roundPixel(scale, bottom);
+    const int yMaxPx = yMinPx + height - 1;
+
+    std::vector<int> xMaxOfRow(height, -width);
+    std::vector<int> xMinOfRow(height, width);
+    std::vector<float> zAtMax(height, 1.0f);
+    std::vector<float> zAtMin(height, 1.0f);
+
+    for (int i = 0; i < 3; ++i) {
+        ScreenCorner a = s[i];
+        ScreenCorner b = s[(i + 1) % 3];
+        if (a.y > b.y) std::swap(a, b);
+        if (b.y <= yMinPx || a.y >= yMaxPx) continue;
+        // A horizontal edge steps by 0/0: its x is NaN and it sets nothing.
+        if (a.y == b.y) continue;
+        const float inv = 1.0f / static_cast<float>(b.y - a.y);
+        const float dxPerRow = static_cast<float>(b.x - a.x) * inv;
+        const float dzPerRow = (b.depth - a.depth) * inv;
+        const int startRow = a.y > yMinPx ? a.y : yMinPx;
+        const int endRow = b.y < yMaxPx ? b.y : yMaxPx;
+        float x = static_cast<float>(startRow - a.y) * dxPerRow + static_cast<float>(a.x);
+        float z = static_cast<float>(startRow - a.y) * dzPerRow + a.depth;
+        for (int row = startRow; row <= endRow; ++row) {
+            const int j = row - yMinPx;
+            if (static_cast<float>(xMaxOfRow[j]) < x) {
+                xMaxOfRow[j] = static_cast<int>(x);
+                zAtMax[j] = z;
+            }
+            if (static_cast<float>(xMinOfRow[j]) > x) {
+                xMinOfRow[j] = static_cast<int>(x);
+                zAtMin[j] = z;
+            }
+            z += dzPerRow;
+            x += dxPerRow;
+        }
+    }
+
+    for (int j = 0; j < height; ++j) {
+        const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
+        if (xMaxOfRow[j] > xMaxPx) {
+            zAtMax[j] -= static_cast<float>(xMaxOfRow[j] - xMaxPx) * slope;
+            xMaxOfRow[j] = xMaxPx;
+        }
+        if (xMinOfRow[j] < xMinPx) {
+            zAtMin[j] -= static_cast<float>(xMinOfRow[j] - xMinPx) * slope;
+            xMinOfRow[j] = xMinPx;
+        }
+    }
+
+    for (int j = 0; j < height; ++j) {
+        if (xMaxOfRow[j] < xMinPx || xMinOfRow[j] > xMaxPx) continue;
+        const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
+        float z = zAtMin[j];
+        HemicubePixel* rowPixels = buffer + rowOffset[j];
+        for (int col = xMinOfRow[j] - xMinPx; col <= xMaxOfRow[j] - xMinPx; ++col) {
+            rowPixels[col].depthTest(item, z, facesAway);
+            z += slope;
+        }
+    }
+}

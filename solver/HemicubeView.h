@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cfloat>
+#include <vector>
+
+#include "Hemicube.h"
+#include "Tri.h"
+#include "Vec3.h"
+
+// One cell of an item/depth buffer.
+struct HemicubePixel {
+    int item = -1;           // form-factor row index of the nearest element, -1: none
+    float depth = FLT_MAX;   // -1/z of that element; smaller is nearer
+    bool facesAway = true;   // that element shows the hemicube its back
+
+    // The first element drawn at a depth keeps the pixel: only a strictly
+    // nearer one replaces it.
+    void depthTest(int newItem, float newDepth, bool newFacesAway) {
+        if (depth > newDepth) {
+            item = newItem;
+            depth = newDepth;
+            facesAway = newFacesAway;
+        }
+    }
+};
+
+// A software hemicube placed on one receiving element: five item buffers
+// (top N x N, four sides N/2 rows of N) into which every other element is
+// projected; the delta form factors of the visible, front-facing pixels
+// then make the element's form-factor row.
+struct HemicubeView {
+    HemicubeView(const Vec3& center, const Vec3& normal, const Hemicube& hemicube);
+
+    // Draws one element onto all five faces.
+    void project(int item, const Tri& tri);
+    // Adds the delta form factor of every visible front-facing pixel to
+    // row[item].
+    void accumulate(float* row) const;
+
+    std::vector<HemicubePixel> topBuffer;
+    std::vector<HemicubePixel> sideBuffers[4];
+    Vec3 center;
+    Vec3 normal;
+    int resolution;
+    const Hemicube& hemicube;
+    std::vector<int> rowOffset;
+    float faceDistance;
+    Vec3 translation;
+    float angleX = 0.0f;
+    float angleY = 0.0f;
+};
+
+// Clips, projects and scan-converts one triangle, already in the face's frame
+// (eye at the origin looking along +Z), into one face buffer. `top` is not
+// used: the face's extent upward is given by `height`.
+void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
+                   float left, float right, float bottom, float top, float distance);

@@ -1,0 +1,55 @@
+#include "PatchGroup.h"
+
+void PatchGroup::initFromTri(const Tri& source, int parentId, const Color* reflect, const Color* emit,
+                             const Color& initialRadiosity, const Hemicube* cube) {
+    parentPatchId = parentId;
+    const Vec3& v0 = source.vertices[0];
+    const Vec3& v1 = source.vertices[1];
+    const Vec3& v2 = source.vertices[2];
+    const Vec3 midSide0 = midpoint(v0, v1);
+    const Vec3 midSide1 = midpoint(v1, v2);
+    const Vec3 midSide2 = midpoint(v2, v0);
+    elements[0].setVertices(v0, midSide0, midSide2);
+    elements[1].setVertices(v1, midSide1, midSide0);
+    elements[2].setVertices(v2, midSide2, midSide1);
+    elements[3].setVertices(midSide0, midSide1, midSide2);
+    reflectance = reflect;
+    for (int j = 0; j < 4; ++j) {
+        emission[j] = emit;
+        radiosity[j] = Color(initialRadiosity.r, initialRadiosity.g, initialRadiosity.b, 1.0f);
+    }
+    hemicube = cube;
+    subdivide = false;
+    initialized = true;
+}
+
+bool PatchGroup::splitGroup(GrowArray<PatchGroup*>& groups, int index) {
+    if (!subdivide) return false;
+    PatchGroup* newGroups[4];
+    for (int i = 0; i < 4; ++i) {
+        newGroups[i] = new PatchGroup();
+        newGroups[i]->initFromTri(elements[i], parentPatchId, reflectance, emission[i], radiosity[i], hemicube);
+    }
+    groups.removeAt(index);
+    for (PatchGroup* child : newGroups) groups.push(child);
+    return true;
+}
+
+void PatchGroup::checkSubdivide(float threshold) {
+    for (int i = 1; i < 4; ++i) {
+        for (int j = 0; j < i; ++j) {
+            for (int ch = 0; ch < 3; ++ch) {
+                const float d = radiosity[i][ch] - radiosity[j][ch];
+                if (d > threshold || d < -threshold) subdivide = true;
+            }
+        }
+    }
+}
+
+void PatchGroup::resetSolution() {
+    for (Color& c : radiosity) c = Color(0.0f, 0.0f, 0.0f, 1.0f);
+    if (hasFormFactors) {
+        for (std::vector<float>& row : formFactors) std::vector<float>().swap(row);
+        hasFormFactors = false;
+    }
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <vector>
+
+#include "Color.h"
+#include "GrowArray.h"
+#include "Hemicube.h"
+#include "Tri.h"
+
+// A triangle split once at its edge midpoints into four elements, each with
+// its own emission, radiosity and form-factor row: the unit of the solver's
+// working list.
+//
+//   element 0: v0, m01, m20     element 2: v2, m20, m12
+//   element 1: v1, m12, m01     element 3: m01, m12, m20
+struct PatchGroup {
+    bool initialized = false;
+    bool hasFormFactors = false;
+    int parentPatchId = -1;
+    Tri elements[4];
+    const Color* reflectance = nullptr;  // shared by every group of the patch
+    const Color* emission[4] = {nullptr, nullptr, nullptr, nullptr};
+    Color radiosity[4];
+    // Row e: form factors from element e to element k of the group at array
+    // position g, at index 4 * g + k.
+    std::vector<float> formFactors[4];
+    int formFactorGroupCount = 0;
+    const Hemicube* hemicube = nullptr;
+    bool subdivide = false;
+
+    void initFromTri(const Tri& source, int parentPatchId, const Color* reflectance, const Color* emission,
+                     const Color& initialRadiosity, const Hemicube* hemicube);
+
+    // Replaces this group in `groups` by its four children when it is marked
+    // for subdivision; the caller then deletes this group.
+    bool splitGroup(GrowArray<PatchGroup*>& groups, int index);
+
+    // Marks the group when two of its elements differ by more than threshold
+    // in any channel.
+    void checkSubdivide(float threshold);
+    // Radiosity back to 0 and form-factor rows released.
+    void resetSolution();
+
+    // The four form-factor rows from the whole group array.
+    void computeFormFactors(const GrowArray<PatchGroup*>& groups);
+};

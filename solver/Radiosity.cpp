@@ -1,0 +1,280 @@
+#include "Radiosity.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "CoplanarNeighbors.h"
+#include "GlowbakeError.h"
+#include "Limits.h"
+
+long long predictedGroupCount(const std::vector<double>& areas, double maxArea, long long cap) {
+    long long total = 0;
+    for (double a : areas) {
+        long long groups = 1;
+        double elementArea = a / 4.0;
+        while (elementArea > maxArea && groups <= cap) {
+            groups *= 4;
+            elementArea /= 4.0;
+        }
+        total += groups;
+        if (total > cap) return cap + 1;
+    }
+    return total;
+}
+
+double smallestWorkableArea(const std::vector<double>& areas, long long cap) {
+    double lo = 0.0, hi = 0.0;
+    for (double a : areas) hi = a > hi ? a : hi;
+    if (predictedGroupCount(areas, hi, cap) > cap) return hi;
+    for (int i = 0; i < 200; ++i) {
+        const double mid = 0.5 * (lo + hi);
+        if (predictedGroupCount(areas, mid, cap) > cap) lo = mid; else hi = mid;
+    }
+    return hi;
+}
+
+void subdivideByArea(GrowArray<PatchGroup*>& groups, float maxPatchArea) {
+    std::printf("Starting area-based patch subdivision, number of patch groups = %d\n", groups.count());
+    for (int d = 0; d < groups.count();) {
+        PatchGroup* group = groups[d];
+        if (group->elements[0].area() > maxPatchArea) {
+            group->subdivide = true;
+            group->splitGroup(groups, d);
+            delete group;
+        } else {
+            ++d;
+        }
+    }
+    std::printf("Done with initial patch subdivsion, number of patch groups = %d\n", groups.count());
+}
+
+Radiosity::Radiosity(std::FILE* modelFile, std::FILE* hemicubeFile, std::FILE* outputFile, float hemicubeWorldWide,
+                     float maxPatchArea_, float iterThreshold_, float subDivideThreshold_, float gamma_,
+                     int textSize, const FileNames& names) {
+    hemicube = std::make_unique<Hemicube>(hemicubeWorldWide, hemicubeFile, names.hemicube);
+    iterThreshold = iterThreshold_;
+    subDivideThreshold = subDivideThreshold_;
+
+    Model model = readModel(modelFile, names.model);
+    numPatches = static_cast<int>(model.patches.size());
+    patches = model.patches;
+    patchColors = std::move(model.colors);
+    const Color initialRadiosity(0.0f, 0.0f, 0.0f, 1.0f);
+    for (int i = 0; i < numPatches; ++i) {
+        PatchGroup* group = new PatchGroup();
+        group->initFromTri(patches[i], i, &patchColors[i]->reflectance, &patchColors[i]->emission,
+                           initialRadiosity, hemicube.get());
+        groups.push(group);
+    }
+
+    std::printf("using output texture size of %d\n\n", textSize);
+    gamma = gamma_;
+
+    neighbors = findCoplanarNeighbors(model);
+
+    largestPatchArea = 0.0f;
+    for (const Tri& patch : patches) {
+        const float a = patch.area();
+        if (a > largestPatchArea) largestPatchArea = a;
+    }
+
+    maxPatchArea = maxPatchArea_;
+    std::vector<double> areas;
+    for (const Tri& patch : patches) areas.push_back(patch.area());
+    const long long cap = maxGroupCount();
+    const long long predicted = predictedGroupCount(areas, maxPatchArea, cap);
+    if (predicted > cap) {
+        char message[512];
+        std::snprintf(message, sizeof message,
+                      "max_patch_area %g would split the model into more than %lld patch groups, whose form "
+                      "factors (64 bytes per pair of groups) would not fit in this machine's memory; the smallest "
+                      "workable max_patch_area is %g",
+                      static_cast<double>(maxPatchArea), cap, smallestWorkableArea(areas, cap));
+        throw GlowbakeError(message);
+    }
+    subdivideByArea(groups, maxPatchArea);
+
+    lightmapWriter = std::make_unique<LightmapWriter>(outputFile, patches, numPatches, textSize, textSize,
+                                                      largestPatchArea, neighbors, names.output);
+}
+
+Radiosity::~Radiosity() {
+    for (int i = 0; i < groups.count(); ++i) delete groups[i];
+}
+
+int Radiosity::gatherChannel(int ch) {
+    const int n = groups.count();
+    float delta = iterThreshold + 1.0f;
+    int sweep = 0;
+    while (delta > iterThreshold) {
+        if (sweep == kMaxSweeps) {
+            std::printf("warning: color %d did not converge within %d sweeps (largest change %g); using the last "
+                        "sweep's values\n",
+                        ch, kMaxSweeps, static_cast<double>(delta));
+            break;
+        }
+        std::printf("Color %d, Iteration number %d \n", ch, sweep);
+        ++sweep;
+        delta = 0.0f;
+        for (int gi = 0; gi < n; ++gi) {
+            PatchGroup* g = groups[gi];
+            const float rho = (*g->reflectance)[ch];
+            for (int k = 0; k < 4; ++k) {
+                const float* row = g->formFactors[k].data();
+                float sum = 0.0f;
+                int l = 0;
+                for (int m = 0; m < n; ++m) {
+                    const PatchGroup* other = groups[m];
+                    for (int q = 0; q < 4; ++q) {
+                        sum = static_cast<float>(static_cast<double>(other->radiosity[q][ch]) * row[l] + sum);
+                        ++l;
+                    }
+                }
+                const float old = g->radiosity[k][ch];
+                g->radiosity[k][ch] =
+                    static_cast<float>(static_cast<double>((*g->emission[k])[ch]) + static_cast<double>(rho) * sum);
+                const float d = g->radiosity[k][ch] - old;
+                if (d > delta) {
+                    delta = d;
+                } else if (-d > delta) {
+                    delta = -d;
+                }
+            }
+        }
+    }
+    return sweep;
+}
+
+bool Radiosity::subdivisionPass(int restart) {
+    const int n = groups.count();
+    for (int i = 0; i < n; ++i) groups[i]->checkSubdivide(subDivideThreshold);
+
+    // Limits: a group is not split past the restart limit, into elements
+    // below the minimum area, or beyond the group count the rows can hold.
+    const float minElementArea = maxPatchArea / kMinElementAreaDivisor;
+    const long long cap = maxGroupCount();
+    int refusedRestarts = 0, refusedArea = 0, refusedCount = 0;
+    long long projected = n;
+    for (int i = 0; i < n; ++i) {
+        PatchGroup* g = groups[i];
+        if (!g->subdivide) continue;
+        if (restart >= kMaxRestarts) {
+            g->subdivide = false;
+            ++refusedRestarts;
+        } else if (g->elements[0].area() * 0.25f < minElementArea) {
+            g->subdivide = false;
+            ++refusedArea;
+        } else if (projected + 3 > cap) {
+            g->subdivide = false;
+            ++refusedCount;
+        } else {
+            projected += 3;
+        }
+    }
+    if (refusedRestarts > 0) {
+        std::printf("warning: %d groups still differ by more than the subdivide threshold after %d restarts; "
+                    "stopping subdivision here\n",
+                    refusedRestarts, kMaxRestarts);
+    }
+    if (refusedArea > 0) {
+        std::printf("warning: %d groups were not split because their elements would be smaller than %g "
+                    "(max_patch_area / %g)\n",
+                    refusedArea, static_cast<double>(minElementArea), static_cast<double>(kMinElementAreaDivisor));
+    }
+    if (refusedCount > 0) {
+        std::printf("warning: %d groups were not split because more than %lld groups would not fit in memory\n",
+                    refusedCount, cap);
+    }
+
+    bool split = false;
+    int limit = n;
+    for (int j = 0; j < limit;) {
+        PatchGroup* g = groups[j];
+        if (g->splitGroup(groups, j)) {
+            delete g;
+            split = true;
+            --limit;
+        } else {
+            ++j;
+        }
+    }
+    return split;
+}
+
+void Radiosity::applyGamma() {
+    // Exactly 1 leaves the values alone; anything else, NaN included, applies.
+    if (gamma == 1.0f) return;
+    for (int i = 0; i < groups.count(); ++i) {
+        for (Color& c : groups[i]->radiosity) {
+            c.r = static_cast<float>(std::pow(static_cast<double>(c.r), static_cast<double>(gamma)));
+            c.g = static_cast<float>(std::pow(static_cast<double>(c.g), static_cast<double>(gamma)));
+            c.b = static_cast<float>(std::pow(static_cast<double>(c.b), static_cast<double>(gamma)));
+        }
+    }
+}
+
+void Radiosity::normalize() {
+    float largest = -3.4028235e38f;
+    for (int i = 0; i < groups.count(); ++i) {
+        for (const Color& c : groups[i]->radiosity) {
+            const float m = c.maxComponent();
+            if (m > largest) largest = m;
+        }
+    }
+    const bool lit = largest > 0.0f && std::isfinite(largest);
+    if (!lit) {
+        std::printf("warning: nothing in the scene emits light (largest radiosity %g); the textures stay black\n",
+                    static_cast<double>(largest));
+    } else {
+        const float factor = 1.0f / largest;
+        for (int i = 0; i < groups.count(); ++i)
+            for (Color& c : groups[i]->radiosity) c.normalizeScale(factor);
+    }
+    // No NaN or infinity (from a diverging or unlit solution) reaches the
+    // textures.
+    for (int i = 0; i < groups.count(); ++i) {
+        for (Color& c : groups[i]->radiosity) {
+            for (int ch = 0; ch < 3; ++ch)
+                if (!lit || !std::isfinite(c[ch])) c[ch] = 0.0f;
+        }
+    }
+}
+
+void Radiosity::solve() {
+    int brightPatches = 0, firstBright = -1;
+    for (int p = 0; p < numPatches; ++p) {
+        const Color& rho = patchColors[p]->reflectance;
+        if (rho.r >= 1.0f || rho.g >= 1.0f || rho.b >= 1.0f) {
+            if (firstBright < 0) firstBright = p;
+            ++brightPatches;
+        }
+    }
+    if (brightPatches > 0) {
+        std::printf("warning: %d patches (the first is patch %d) reflect 1 or more of a colour channel; the "
+                    "gathering may not converge and stops after %d sweeps\n",
+                    brightPatches, firstBright, kMaxSweeps);
+    }
+
+    int restart = 0;
+    for (;;) {
+        std::printf("Subdivision restart %d\n", restart);
+        const int n = groups.count();
+        std::printf("%d groups\n\n", n);
+        for (int i = 0; i < n; ++i) {
+            std::printf("Projecting patches onto group %d of %d\n", i, n);
+            groups[i]->computeFormFactors(groups);
+        }
+        for (int ch = 0; ch < 3; ++ch) gatherChannel(ch);
+        const bool split = subdivisionPass(restart);
+        ++restart;
+        if (!split) break;
+        for (int i = 0; i < groups.count(); ++i) groups[i]->resetSolution();
+    }
+
+    applyGamma();
+    normalize();
+
+    std::printf("\n\nOutputing to disk...\n");
+    lightmapWriter->writeScene(groups);
+    std::printf("Done\n");
+}
