@@ -1,0 +1,87 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+// Running the real GlowbakeViewer (and X tools) from tests: a private Xvfb
+// server, child processes in a scratch folder, and PNG reading.
+namespace viewertest {
+
+// An Xvfb server on a display number it picks itself (-displayfd), so that
+// tests running in parallel never collide. Stopped on destruction.
+class XvfbServer {
+public:
+    XvfbServer();
+    ~XvfbServer();
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    bool running() const { return pid_ > 0 && !display_.empty(); }
+    const std::string& display() const { return display_; }  // ":N"
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+// A fresh folder under the temporary directory, removed on destruction.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    void write(const std::string& name, const std::string& text) const;
+    std::string read(const std::string& name) const;  // "" if missing
+    bool exists(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+struct Finished {
+    int status = -1;      // exit status; -1 if killed by a signal or timed out
+    bool timedOut = false;
+    std::string out;      // standard output
+    std::string err;      // standard error
+};
+
+// A child process started in `folder` with DISPLAY set to `display` (unset
+// if empty) and Mesa forced to software rendering.
+class ChildProcess {
+public:
+    ChildProcess(const std::string& folder, const std::vector<std::string>& argv, const std::string& display);
+    ~ChildProcess();  // kills the child if still running
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Waits up to `seconds`, then kills the child and reports a timeout.
+    Finished wait(double seconds);
+
+private:
+    pid_t pid_ = -1;
+    std::string outPath_;
+    std::string errPath_;
+};
+
+// Starts, waits and collects in one go.
+Finished run(const std::string& folder, const std::vector<std::string>& argv, const std::string& display,
+             double seconds = 20.0);
+
+// An 8-bit RGB or RGBA PNG as RGB triples, top row first.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+
+    const unsigned char* pixel(int column, int row) const { return rgb.data() + 3 * (row * width + column); }
+};
+
+bool readPng(const std::string& path, Image& image);
+
+}  // namespace viewertest
