@@ -92,13 +92,15 @@ bool validate(std::FILE* file, std::string& problem) {
                       std::to_string(record.textHigh);
             return false;
         }
-        const long long bytes = recordBytes(record.textWide, record.textHigh);
-        if (bytes > fileSize - offset) {
+        // 4 * W * H can exceed 64 bits for sides near 2^31: compare the texel
+        // count with the room left instead of multiplying first.
+        const long long texelRoom = (fileSize - offset - kRecordHeaderBytes) / 4;
+        if (record.textWide > texelRoom / record.textHigh) {
             problem = "texels of patch " + std::to_string(p) + " (" + std::to_string(record.textWide) + " x " +
                       std::to_string(record.textHigh) + ") run past the end of the file";
             return false;
         }
-        offset += bytes;
+        offset += recordBytes(record.textWide, record.textHigh);
     }
     std::rewind(file);
     return true;
