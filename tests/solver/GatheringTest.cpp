@@ -1,0 +1,409 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Limits.h"
+#include "Radiosity.h"
+#include "SolverTestUtil.h"
+#include "TestSupport.h"
+
+using namespace solvertest;
+
+namespace {
+
+// A Radiosity built from a model and a unit hemicube held in memory.
+struct Solver {
+    std::string model, cube;
+    std::FILE* modelFile = nullptr;
+    std::FILE* cubeFile = nullptr;
+    std::FILE* outFile = nullptr;
+    std::unique_ptr<Radiosity> r;
+
+    Solver(const std::vector<ModelPatch>& patches, int n, float worldWidth, float maxArea, float iter, float sub,
+           float gamma = 1.0f)
+        : model(modelText(patches)), cube(unitHemicubeFile(n)) {
+        modelFile = fmemopen(model.data(), model.size(), "r");
+        cubeFile = fmemopen(cube.data(), cube.size(), "rb");
+        outFile = std::tmpfile();
+        testing::internal::CaptureStdout();
+        r = std::make_unique<Radiosity>(modelFile, cubeFile, outFile, worldWidth, maxArea, iter, sub, gamma, 16,
+                                        FileNames{"model", "cube", "out"});
+        testing::internal::GetCapturedStdout();
+    }
+    ~Solver() {
+        r.reset();
+        std::fclose(modelFile);
+        std::fclose(cubeFile);
+        std::fclose(outFile);
+    }
+    void project() {
+        for (int i = 0; i < r->groups.count(); ++i) r->groups[i]->computeFormFactors(r->groups);
+    }
+    int gather(int ch) {
+        testing::internal::CaptureStdout();
+        const int sweeps = r->gatherChannel(ch);
+        testing::internal::GetCapturedStdout();
+        return sweeps;
+    }
+    std::string normalize() {
+        testing::internal::CaptureStdout();
+        r->normalize();
+        std::fflush(stdout);
+        return testing::internal::GetCapturedStdout();
+    }
+};
+
+const Color kGrey(0.5f, 0.5f, 0.5f, 1.0f);
+const Color kBlack(0.0f, 0.0f, 0.0f, 1.0f);
+
+ModelPatch patch(const Tri& t, Color refl, Color emit) { return ModelPatch{t, refl, emit}; }
+
+// The unit square [0, 1]^2 at height z, as two triangles facing up or down.
+std::vector<Tri> unitSquare(float z, bool facingUp) {
+    if (facingUp) return {tri(0, 0, z, 0, 1, z, 1, 0, z), tri(1, 0, z, 0, 1, z, 1, 1, z)};
+    return {tri(0, 0, z, 1, 0, z, 0, 1, z), tri(1, 0, z, 1, 1, z, 0, 1, z)};
+}
+
+std::vector<ModelPatch> furnace(float reflectance) {
+    std::vector<ModelPatch> out;
+    for (const Tri& t : inwardCube(0.0f, 2.0f))
+        out.push_back(patch(t, Color(reflectance, reflectance, reflectance, 1.0f), Color(1, 1, 1, 1)));
+    return out;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+}  // namespace
+
+TEST(Gathering, OnePatchTakesItsEmissionInTheFirstSweep) {
+    Solver s({patch(tri(0, 0, 0, 0, 1, 0, 1, 0, 0), kGrey, Color(0.7f, 0.0f, 0.3f, 1.0f))}, 16, 0.2f, 100.0f, 1e-6f,
+             0.5f);
+    s.project();
+    // Sweep 0 sets every element to its emission; sweep 1 finds a change of 0.
+    // A channel emitting nothing changes nothing in sweep 0 already.
+    EXPECT_EQ(s.gather(0), 2);
+    EXPECT_EQ(s.gather(1), 1);
+    EXPECT_EQ(s.gather(2), 2);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(s.r->groups[0]->radiosity[k].r, 0.7f);
+        EXPECT_EQ(s.r->groups[0]->radiosity[k].g, 0.0f);
+        EXPECT_EQ(s.r->groups[0]->radiosity[k].b, 0.3f);
+    }
+}
+
+// Every wall of a closed box emits 1 and reflects 0.5: the exact radiosity is
+// 2 everywhere. After normalisation each element is 1 within the hemicube's
+// error. Measured at N = 64: 0.99662 to 1.
+TEST(Gathering, FurnaceIsUniform) {
+    Solver s(furnace(0.5f), 64, 0.2f, 100.0f, 1e-6f, 10.0f);
+    s.project();
+    for (int ch = 0; ch < 3; ++ch) s.gather(ch);
+    float lo = 10.0f, hi = 0.0f;
+    for (int g = 0; g < s.r->groups.count(); ++g) {
+        for (const Color& c : s.r->groups[g]->radiosity) {
+            EXPECT_NEAR(c.r, 2.0f, 0.025f);
+            EXPECT_EQ(c.r, c.g);
+            EXPECT_EQ(c.r, c.b);
+        }
+    }
+    EXPECT_EQ(s.normalize(), "");
+    for (int g = 0; g < s.r->groups.count(); ++g) {
+        for (const Color& c : s.r->groups[g]->radiosity) {
+            lo = std::min(lo, c.r);
+            hi = std::max(hi, c.r);
+            EXPECT_EQ(c.a, 1.0f);
+        }
+    }
+    std::printf("furnace after normalisation: %.5f to %.5f\n", lo, hi);
+    EXPECT_EQ(hi, 1.0f);
+    EXPECT_GT(lo, 0.99f);
+}
+
+// A unit square reflecting 0.5 under a unit square emitting 1 at distance 1
+// (which reflects nothing): each receiving element gathers 0.5 x the form
+// factor from its centroid to the light. The tolerance is that of the form
+// factors at N = 128 (0.9 / N), halved by the reflectance.
+TEST(Gathering, ReceiverUnderALightMatchesTheAnalyticFormFactor) {
+    std::vector<ModelPatch> model;
+    for (const Tri& t : unitSquare(0.0f, true)) model.push_back(patch(t, kGrey, kBlack));
+    for (const Tri& t : unitSquare(1.0f, false)) model.push_back(patch(t, kBlack, Color(1, 1, 1, 1)));
+    Solver s(model, 128, 0.2f, 1.0f, 1e-7f, 10.0f);
+    ASSERT_EQ(s.r->groups.count(), 4);
+    s.project();
+    for (int ch = 0; ch < 3; ++ch) s.gather(ch);
+    double worst = 0.0;
+    for (int g = 0; g < 2; ++g) {
+        for (int k = 0; k < 4; ++k) {
+            const Vec3 c = s.r->groups[g]->elements[k].centroid();
+            const double expected = 0.5 * pointToRectangle(c.x, c.y, 0, 1, 0, 1, 1.0);
+            const float b = s.r->groups[g]->radiosity[k].g;
+            worst = std::max(worst, std::fabs(b - expected));
+            EXPECT_NEAR(b, expected, 0.5 * 0.9 / 128) << g << " " << k;
+        }
+    }
+    std::printf("largest receiver error: %.5f\n", worst);
+    for (int g = 2; g < 4; ++g)
+        for (const Color& c : s.r->groups[g]->radiosity) EXPECT_EQ(c.r, 1.0f);
+}
+
+TEST(Gathering, IterationThresholdEdges) {
+    const std::vector<ModelPatch> one = {patch(tri(0, 0, 0, 0, 1, 0, 1, 0, 0), kGrey, Color(0.25f, 0.25f, 0.25f, 1))};
+    Solver s(one, 8, 0.2f, 100.0f, 0.25f, 1.0f);
+    s.project();
+    // A change exactly equal to the threshold ends the channel.
+    EXPECT_EQ(s.gather(0), 1);
+    s.r->iterThreshold = std::nextafter(0.25f, 0.0f);
+    EXPECT_EQ(s.gather(1), 2);
+    // 2^24 + 1 is 2^24 in single precision: no sweep at all; likewise NaN.
+    s.r->iterThreshold = 16777216.0f;
+    EXPECT_EQ(s.gather(2), 0);
+    EXPECT_EQ(s.r->groups[0]->radiosity[0].b, 0.0f);
+    s.r->iterThreshold = std::nanf("");
+    EXPECT_EQ(s.gather(2), 0);
+    EXPECT_EQ(s.r->groups[0]->radiosity[0].b, 0.0f);
+}
+
+TEST(Gathering, SubdivideThresholdEdges) {
+    auto cube = loadHemicube(0.2f, unitHemicubeFile(2));
+    GroupSet set(cube.get());
+    PatchGroup* g = set.add(tri(0, 0, 0, 0, 1, 0, 1, 0, 0), 0);
+    for (int ch = 0; ch < 3; ++ch) {
+        for (int order = 0; order < 2; ++order) {
+            for (Color& c : g->radiosity) c = Color(0.5f, 0.5f, 0.5f, 1.0f);
+            g->radiosity[order == 0 ? 3 : 1][ch] = 0.75f;  // above or below its partner
+            g->subdivide = false;
+            g->checkSubdivide(0.25f);
+            EXPECT_FALSE(g->subdivide) << ch << " " << order;
+            g->checkSubdivide(std::nextafter(0.25f, 0.0f));
+            EXPECT_TRUE(g->subdivide) << ch << " " << order;
+            // The flag is never cleared by a later, even group.
+            for (Color& c : g->radiosity) c = Color(0.5f, 0.5f, 0.5f, 1.0f);
+            g->checkSubdivide(0.25f);
+            EXPECT_TRUE(g->subdivide);
+        }
+    }
+}
+
+TEST(Gathering, GammaIsAppliedUnlessExactlyOne) {
+    const std::vector<ModelPatch> one = {patch(tri(0, 0, 0, 0, 1, 0, 1, 0, 0), kGrey, Color(1, 1, 1, 1))};
+    const float tiny = 1e-30f;
+    const float gammas[] = {1.0f, std::nextafter(1.0f, 2.0f), std::nextafter(1.0f, 0.0f), 0.5f, std::nanf("")};
+    for (float gamma : gammas) {
+        Solver s(one, 8, 0.2f, 100.0f, 0.01f, 1.0f, gamma);
+        Color& c = s.r->groups[0]->radiosity[0];
+        c = Color(tiny, 0.25f, 1.0f, 1.0f);
+        s.r->applyGamma();
+        if (gamma == 1.0f) {
+            EXPECT_EQ(c.r, tiny);
+            EXPECT_EQ(c.g, 0.25f);
+        } else if (std::isnan(gamma)) {
+            EXPECT_TRUE(std::isnan(c.r));
+        } else {
+            // 1e-30 ^ (1 +- 2^-24) moves by a factor exp(-+69 * 2^-24), far
+            // more than an ulp.
+            EXPECT_NE(c.r, tiny) << gamma;
+            EXPECT_EQ(c.r, static_cast<float>(std::pow(static_cast<double>(tiny), static_cast<double>(gamma))));
+        }
+        if (gamma == 0.5f) {
+            EXPECT_EQ(c.g, 0.5f);
+        }
+        if (!std::isnan(gamma)) {
+            EXPECT_EQ(c.b, 1.0f);
+        }
+        EXPECT_EQ(c.a, 1.0f);
+    }
+}
+
+TEST(Gathering, NormalisationAndNoLight) {
+    Solver lit({patch(tri(0, 0, 0, 0, 1, 0, 1, 0, 0), kGrey, Color(1, 1, 1, 1))}, 8, 0.2f, 100.0f, 0.01f, 1.0f);
+    Color* c = lit.r->groups[0]->radiosity;
+    c[0] = Color(0.5f, 2.0f, 0.25f, 1.0f);
+    c[1] = Color(4.0f, 0.0f, 1.0f, 1.0f);
+    c[2] = Color(0.0f, 0.0f, 0.0f, 1.0f);
+    c[3] = Color(3.0f, 1.0f, 2.0f, 1.0f);
+    EXPECT_EQ(lit.normalize(), "");
+    EXPECT_EQ(c[1].r, 1.0f);
+    EXPECT_EQ(c[0].g, 0.5f);
+    EXPECT_EQ(c[3].r, 0.75f);
+    EXPECT_EQ(c[0].b, 0.0625f);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(c[k].a, 1.0f);
+
+    // Nothing emits: the values stay 0, with a warning, and no NaN.
+    Solver dark({patch(tri(0, 0, 0, 0, 1, 0, 1, 0, 0), kGrey, kBlack)}, 8, 0.2f, 100.0f, 0.01f, 1.0f);
+    dark.project();
+    for (int ch = 0; ch < 3; ++ch) dark.gather(ch);
+    const std::string out = dark.normalize();
+    EXPECT_EQ(out.rfind("warning: ", 0), 0u) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    for (const Color& col : dark.r->groups[0]->radiosity) {
+        EXPECT_EQ(col.r, 0.0f);
+        EXPECT_EQ(col.g, 0.0f);
+        EXPECT_EQ(col.b, 0.0f);
+    }
+}
+
+TEST(Gathering, SplittingStopsAtItsLimitsWithAWarning) {
+    const std::vector<ModelPatch> one = {patch(tri(0, 0, 0, 0, 4, 0, 4, 0, 0), kGrey, Color(1, 1, 1, 1))};
+    {
+        // A flagged group splits into four on an ordinary pass...
+        Solver s(one, 8, 0.2f, 2.0f, 0.01f, 0.1f);
+        ASSERT_EQ(s.r->groups.count(), 1);
+        s.r->groups[0]->radiosity[0].r = 1.0f;
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(s.r->subdivisionPass(0));
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(s.r->groups.count(), 4);
+    }
+    {
+        // ...but not after the last allowed restart...
+        Solver s(one, 8, 0.2f, 2.0f, 0.01f, 0.1f);
+        s.r->groups[0]->radiosity[0].r = 1.0f;
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(s.r->subdivisionPass(kMaxRestarts));
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(out.rfind("warning: ", 0), 0u) << out;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+        EXPECT_EQ(s.r->groups.count(), 1);
+    }
+    {
+        // ...nor into elements below the minimum area.
+        Solver s(one, 8, 0.2f, 2.0f, 0.01f, 0.1f);
+        s.r->maxPatchArea = 2.0f * kMinElementAreaDivisor;  // elements of 1 are now far too small to split
+        s.r->groups[0]->radiosity[0].r = 1.0f;
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(s.r->subdivisionPass(0));
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(out.rfind("warning: ", 0), 0u) << out;
+        EXPECT_EQ(s.r->groups.count(), 1);
+    }
+}
+
+TEST(Gathering, OnePatchRunPrintsExactlyItsProgress) {
+    testsupport::ScratchDir dir;
+    testsupport::writeFile(dir.file("one.mdl"), "1\n0 0 0  0 1 0  1 0 0  0.5 0.5 0.5  0.7 0 0.3\n");
+    const auto r = testsupport::runGlowbake(dir.path.string(), {"-m", "one.mdl", "-h", GLOWBAKE_DEFAULT_HEMICUBE, "-w",
+                                                                "0.2", "-a", "100", "-i", "0.001", "-s", "0.5"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string expected =
+        "num patches =1\n"
+        "patch 0\n"
+        "vertex read = (0.000000, 0.000000, 0.000000)\n"
+        "vertex read = (0.000000, 1.000000, 0.000000)\n"
+        "vertex read = (1.000000, 0.000000, 0.000000)\n"
+        "done loading patches\n\n"
+        "using output texture size of 64\n\n"
+        "finding co-planar patches that share edges\n\n"
+        "Starting area-based patch subdivision, number of patch groups = 1\n"
+        "Done with initial patch subdivsion, number of patch groups = 1\n"
+        "Subdivision restart 0\n"
+        "1 groups\n\n"
+        "Projecting patches onto group 0 of 1\n"
+        "Color 0, Iteration number 0 \n"
+        "Color 0, Iteration number 1 \n"
+        "Color 1, Iteration number 0 \n"
+        "Color 2, Iteration number 0 \n"
+        "Color 2, Iteration number 1 \n"
+        "\n\nOutputing to disk...\n"
+        "writing texture data for patch:  0/1   \n"
+        "Done writing texture data.\n"
+        "Done\n";
+    const size_t at = r.out.find("num patches =");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(at, expected.size()), expected);
+    // The run may straddle a clock second.
+    EXPECT_TRUE(std::regex_match(r.out.substr(at + expected.size()), std::regex("\n[01] seconds elapsed\\.\n")))
+        << r.out.substr(at + expected.size());
+    // Two banner lines come first.
+    EXPECT_EQ(std::count(r.out.begin(), r.out.begin() + static_cast<long>(at), '\n'), 2) << r.out;
+}
+
+// Restarts are numbered from 0, every pass projects every group in order,
+// sweep numbers start at 0 for every channel of every pass, and each pass
+// after a split has 3 more groups per split group.
+TEST(Gathering, RestartsAndSweepsAreNumberedInOrder) {
+    testsupport::ScratchDir dir;
+    std::vector<ModelPatch> model;
+    for (const Tri& t : unitSquare(0.0f, true)) model.push_back(patch(t, kGrey, kBlack));
+    model.push_back(patch(tri(0.4f, 0.4f, 0.3f, 0.6f, 0.4f, 0.3f, 0.4f, 0.6f, 0.3f), kBlack, Color(1, 1, 1, 1)));
+    testsupport::writeFile(dir.file("lamp.mdl"), modelText(model));
+    const auto r = testsupport::runGlowbake(dir.path.string(), {"-m", "lamp.mdl", "-h", GLOWBAKE_DEFAULT_HEMICUBE, "-w",
+                                                                "0.05", "-a", "0.5", "-i", "0.0001", "-s", "0.01"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::vector<std::string> ls = lines(r.out);
+    size_t i = 0;
+    while (i < ls.size() && ls[i] != "Subdivision restart 0") ++i;
+    ASSERT_LT(i, ls.size()) << r.out;
+    int pass = 0, previousGroups = 0;
+    for (;; ++pass) {
+        ASSERT_EQ(ls[i++], "Subdivision restart " + std::to_string(pass));
+        int groups = 0;
+        ASSERT_EQ(std::sscanf(ls[i].c_str(), "%d groups", &groups), 1);
+        ASSERT_EQ(ls[i++], std::to_string(groups) + " groups");
+        ASSERT_EQ(ls[i++], "");
+        if (pass > 0) {
+            EXPECT_GT(groups, previousGroups);
+            EXPECT_EQ((groups - previousGroups) % 3, 0);
+        }
+        previousGroups = groups;
+        for (int g = 0; g < groups; ++g)
+            ASSERT_EQ(ls[i++], "Projecting patches onto group " + std::to_string(g) + " of " + std::to_string(groups));
+        for (int ch = 0; ch < 3; ++ch) {
+            int sweep = 0;
+            const std::string prefix = "Color " + std::to_string(ch) + ", Iteration number ";
+            while (i < ls.size() && ls[i].rfind(prefix, 0) == 0) {
+                EXPECT_EQ(ls[i], prefix + std::to_string(sweep) + " ");
+                ++sweep;
+                ++i;
+            }
+            EXPECT_GE(sweep, 2) << "pass " << pass << " channel " << ch;
+        }
+        if (ls[i] != "Subdivision restart " + std::to_string(pass + 1)) break;
+    }
+    EXPECT_GE(pass, 2) << r.out;
+    EXPECT_EQ(ls[i], "");
+    EXPECT_EQ(ls[i + 2], "Outputing to disk...");
+}
+
+TEST(Gathering, SweepsStopAtTheirLimitWithAWarning) {
+    testsupport::ScratchDir dir;
+    // Reflecting 1.002 inside a closed box, the radiosity grows by a fraction of a percent a
+    // sweep: it never converges and stays finite for far more sweeps than
+    // the limit.
+    testsupport::writeFile(dir.file("white.mdl"), modelText(furnace(1.002f)));
+    const auto r = testsupport::runGlowbake(dir.path.string(), {"-m", "white.mdl", "-h", GLOWBAKE_DEFAULT_HEMICUBE,
+                                                                "-w", "0.2", "-a", "100", "-i", "1e-30", "-s", "1e30"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> ls = lines(r.out);
+    int warnings = 0, upFront = -1, firstSweep = -1;
+    int sweeps[3] = {0, 0, 0};
+    for (size_t i = 0; i < ls.size(); ++i) {
+        if (ls[i].rfind("warning: ", 0) == 0) {
+            ++warnings;
+            if (upFront < 0) upFront = static_cast<int>(i);
+        }
+        for (int ch = 0; ch < 3; ++ch) {
+            if (ls[i].rfind("Color " + std::to_string(ch) + ", Iteration number ", 0) == 0) {
+                ++sweeps[ch];
+                if (firstSweep < 0) firstSweep = static_cast<int>(i);
+            }
+        }
+    }
+    // One warning about the reflectance before any sweep, one per channel.
+    EXPECT_EQ(warnings, 4) << r.out.substr(0, 2000);
+    EXPECT_LT(upFront, firstSweep);
+    for (int ch = 0; ch < 3; ++ch) EXPECT_EQ(sweeps[ch], kMaxSweeps);
+    EXPECT_NE(r.out.find("Color 2, Iteration number " + std::to_string(kMaxSweeps - 1) + " \n"), std::string::npos);
+    EXPECT_EQ(r.out.find("Color 2, Iteration number " + std::to_string(kMaxSweeps) + " \n"), std::string::npos);
+}
