@@ -2,20 +2,12 @@
 
 #include <cmath>
 
-namespace {
+using vec3detail::sumOfProducts;
 
-// sin and cos of a float angle, each computed in double and rounded to float.
 void sinCos(float angle, float& s, float& c) {
     s = static_cast<float>(std::sin(static_cast<double>(angle)));
     c = static_cast<float>(std::cos(static_cast<double>(angle)));
 }
-
-// a*b + c*d (or a*b - c*d via the sign of c) in double, rounded once.
-float sumOfProducts(float a, float b, float c, float d) {
-    return static_cast<float>(static_cast<double>(a) * b + static_cast<double>(c) * d);
-}
-
-}  // namespace
 
 Vec3& Vec3::operator+=(const Vec3& b) {
     x += b.x;
@@ -27,25 +19,19 @@ Vec3& Vec3::operator+=(const Vec3& b) {
 void Vec3::rotateX(float angle) {
     float s, c;
     sinCos(angle, s, c);
-    const float oy = y, oz = z;
-    y = sumOfProducts(c, oy, -s, oz);
-    z = sumOfProducts(s, oy, c, oz);
+    rotateX(s, c);
 }
 
 void Vec3::rotateY(float angle) {
     float s, c;
     sinCos(angle, s, c);
-    const float ox = x, oz = z;
-    x = sumOfProducts(c, ox, s, oz);
-    z = sumOfProducts(-s, ox, c, oz);
+    rotateY(s, c);
 }
 
 void Vec3::rotateZ(float angle) {
     float s, c;
     sinCos(angle, s, c);
-    const float ox = x, oy = y;
-    x = sumOfProducts(c, ox, -s, oy);
-    y = sumOfProducts(s, ox, c, oy);
+    rotateZ(s, c);
 }
 
 Vec3 operator+(const Vec3& a, const Vec3& b) {

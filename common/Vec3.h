@@ -21,7 +21,41 @@ struct Vec3 {
     void rotateX(float angle);
     void rotateY(float angle);
     void rotateZ(float angle);
+
+    // The same rotations with sine and cosine already rounded to float, for
+    // loops that turn many points by one angle.
+    void rotateX(float s, float c);
+    void rotateY(float s, float c);
+    void rotateZ(float s, float c);
 };
+
+// sin and cos of a float angle, each computed in double and rounded to float.
+void sinCos(float angle, float& s, float& c);
+
+namespace vec3detail {
+// a*b + c*d in double, rounded once.
+inline float sumOfProducts(float a, float b, float c, float d) {
+    return static_cast<float>(static_cast<double>(a) * b + static_cast<double>(c) * d);
+}
+}  // namespace vec3detail
+
+inline void Vec3::rotateX(float s, float c) {
+    const float oy = y, oz = z;
+    y = vec3detail::sumOfProducts(c, oy, -s, oz);
+    z = vec3detail::sumOfProducts(s, oy, c, oz);
+}
+
+inline void Vec3::rotateY(float s, float c) {
+    const float ox = x, oz = z;
+    x = vec3detail::sumOfProducts(c, ox, s, oz);
+    z = vec3detail::sumOfProducts(-s, ox, c, oz);
+}
+
+inline void Vec3::rotateZ(float s, float c) {
+    const float ox = x, oy = y;
+    x = vec3detail::sumOfProducts(c, ox, -s, oy);
+    y = vec3detail::sumOfProducts(s, ox, c, oy);
+}
 
 Vec3 operator+(const Vec3& a, const Vec3& b);
 Vec3 operator-(const Vec3& a, const Vec3& b);

@@ -1,32 +1,188 @@
 // PatchGroup::computeFormFactors: one hemicube view per element of the group.
+//
+// Two paths with bit-identical results. The reference path is the plain
+// formulation: a freshly allocated view per element, every element cloned
+// and turned by angle for every view, a dense row. The fast path, used by
+// the solver, keeps one workspace per thread, turns points with sines and
+// cosines computed once per view, skips the top face for elements wholly
+// behind its near plane and every face for elements wholly behind the
+// receiving plane (the reference draws nothing for either), and stores rows
+// sparsely.
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
+#include "FormFactorWorkspace.h"
 #include "HemicubeView.h"
 #include "PatchGroup.h"
 
-void PatchGroup::computeFormFactors(const GrowArray<PatchGroup*>& groups) {
+FormFactorWorkspace::FormFactorWorkspace(const Hemicube& hemicube) : resolution(hemicube.resolution()) {
+    const int n = resolution;
+    top.assign(static_cast<size_t>(n) * n, HemicubePixel());
+    for (std::vector<HemicubePixel>& side : sides) side.assign(static_cast<size_t>(n) * n / 2, HemicubePixel());
+    rowOffset.resize(n);
+    for (int r = 0; r < n; ++r) rowOffset[r] = r * n;
+    scratch.reserve(n);
+}
+
+void FormFactorWorkspace::reserveRow(int groupCount) {
+    const size_t length = static_cast<size_t>(4) * groupCount;
+    if (dense.size() < length) {
+        dense.resize(length, 0.0f);
+        touched.resize(length, 0);
+    }
+}
+
+namespace {
+
+// True when a triangle, in the receiving element's aligned frame, lies so far
+// behind the receiving plane that no face can draw it. The top face clips it
+// away (every z is below the near plane). On the side faces a point's height
+// is its aligned z plus the rounding of the quarter turns, which is below
+// 1e-6 of the point's magnitude; with every corner lower than 1e-5 of the
+// largest corner magnitude, every corner (and every corner that near
+// clipping moves between two of them) projects to a row at or below the
+// face's bottom row, and every edge is skipped.
+bool isWhollyBehind(const Tri& t) {
+    float magnitude = 0.0f;
+    for (const Vec3& p : t.vertices) {
+        const float m = std::fabs(p.x) + std::fabs(p.y) + std::fabs(p.z);
+        if (m > magnitude) magnitude = m;
+    }
+    const float limit = -1e-5f * magnitude;
+    return t.vertices[0].z < limit && t.vertices[1].z < limit && t.vertices[2].z < limit;
+}
+
+}  // namespace
+
+void PatchGroup::computeFormFactorsReference(const GrowArray<PatchGroup*>& groups) {
     const int groupCount = groups.count();
-    for (std::vector<float>& row : formFactors) row.assign(static_cast<size_t>(4) * groupCount, 0.0f);
     hasFormFactors = true;
     formFactorGroupCount = groupCount;
-
+    std::vector<float> row;
     for (int e = 0; e < 4; ++e) {
+        row.assign(static_cast<size_t>(4) * groupCount, 0.0f);
         // A degenerate element has no direction to look along: it gets no
         // view and its row stays 0.
-        if (elements[e].isDegenerate()) continue;
+        if (!elements[e].isDegenerate()) {
+            const Vec3 center = elements[e].centroid();
+            const Vec3 normal = elements[e].normal();
+            auto view = std::make_unique<HemicubeView>(center, normal, *hemicube);
+            for (int g = 0; g < groupCount; ++g) {
+                const PatchGroup* other = groups[g];
+                // Groups of the same input patch, this one included, are not
+                // drawn at all: they neither receive light nor hide anything.
+                if (other->parentPatchId == parentPatchId) continue;
+                for (int k = 0; k < 4; ++k) {
+                    if (other->elements[k].isDegenerate()) continue;
+                    view->project(4 * g + k, other->elements[k]);
+                }
+            }
+            view->accumulate(row.data());
+        }
+        formFactors[e].assignDense(row.data(), static_cast<int>(row.size()));
+    }
+}
+
+void PatchGroup::computeFormFactors(const GrowArray<PatchGroup*>& groups) {
+    FormFactorWorkspace workspace(*hemicube);
+    computeFormFactors(groups, workspace);
+}
+
+void PatchGroup::computeFormFactors(const GrowArray<PatchGroup*>& groups, FormFactorWorkspace& ws) {
+    const int groupCount = groups.count();
+    const int n = ws.resolution;
+    const int half = n >> 1;
+    hasFormFactors = true;
+    formFactorGroupCount = groupCount;
+    ws.reserveRow(groupCount);
+
+    const float faceDistance = hemicube->worldWidth() * 0.5f;
+    const FaceGrid topGrid(n, n, -faceDistance, faceDistance, -faceDistance, faceDistance);
+    const FaceGrid sideGrid(n, half, -faceDistance, faceDistance, 0.0f, faceDistance);
+    const float nearDistance = topGrid.nearDistance;
+    float sQuarter, cQuarter;
+    sinCos(-(kPi * 0.5f), sQuarter, cQuarter);
+
+    for (int e = 0; e < 4; ++e) {
+        FormFactorRow& row = formFactors[e];
+        row.release();
+        row.length = 4 * groupCount;
+        if (elementDegenerate[e]) continue;
+
         const Vec3 center = elements[e].centroid();
         const Vec3 normal = elements[e].normal();
-        auto view = std::make_unique<HemicubeView>(center, normal, *hemicube);
+        const Vec3 translation = Vec3() - center;
+        float angleX, angleY;
+        zAlignAngles(normal, angleX, angleY);
+        float sX, cX, sY, cY;
+        sinCos(angleX, sX, cX);
+        sinCos(angleY, sY, cY);
+
+        std::fill(ws.top.begin(), ws.top.end(), HemicubePixel());
+        for (std::vector<HemicubePixel>& side : ws.sides) std::fill(side.begin(), side.end(), HemicubePixel());
+
         for (int g = 0; g < groupCount; ++g) {
             const PatchGroup* other = groups[g];
-            // Groups of the same input patch, this one included, are not
-            // drawn at all: they neither receive light nor hide anything.
             if (other->parentPatchId == parentPatchId) continue;
             for (int k = 0; k < 4; ++k) {
-                if (other->elements[k].isDegenerate()) continue;
-                view->project(4 * g + k, other->elements[k]);
+                if (other->elementDegenerate[k]) continue;
+                const Tri& source = other->elements[k];
+                const int item = 4 * g + k;
+                Tri t;
+                for (int v = 0; v < 3; ++v) {
+                    Vec3 p = source.vertices[v] + translation;
+                    p.rotateX(sX, cX);
+                    p.rotateY(sY, cY);
+                    t.vertices[v] = p;
+                }
+                if (isWhollyBehind(t)) continue;
+                if (!(t.vertices[0].z < nearDistance && t.vertices[1].z < nearDistance &&
+                      t.vertices[2].z < nearDistance)) {
+                    rasterizeFace(ws.top.data(), ws.rowOffset.data(), t, item, topGrid, ws.scratch);
+                }
+                for (Vec3& p : t.vertices) {
+                    p.rotateY(sQuarter, cQuarter);
+                    p.rotateZ(sQuarter, cQuarter);
+                }
+                rasterizeFace(ws.sides[0].data(), ws.rowOffset.data(), t, item, sideGrid, ws.scratch);
+                for (int s = 1; s < 4; ++s) {
+                    for (Vec3& p : t.vertices) p.rotateY(sQuarter, cQuarter);
+                    rasterizeFace(ws.sides[s].data(), ws.rowOffset.data(), t, item, sideGrid, ws.scratch);
+                }
             }
         }
-        view->accumulate(formFactors[e].data());
+
+        // Accumulate in the reference order (top face, then sides 0..3, each
+        // in pixel order) into the dense row, remembering what was touched.
+        float* dense = ws.dense.data();
+        auto add = [&](int item, float value) {
+            if (!ws.touched[item]) {
+                ws.touched[item] = 1;
+                ws.touchedList.push_back(item);
+            }
+            dense[item] += value;
+        };
+        const float* topTable = hemicube->faceTable(0);
+        for (int p = 0; p < n * n; ++p) {
+            const HemicubePixel& px = ws.top[p];
+            if (px.item >= 0 && !px.facesAway) add(px.item, topTable[p]);
+        }
+        const float* sideTable = hemicube->faceTable(1);
+        for (int s = 0; s < 4; ++s) {
+            const HemicubePixel* side = ws.sides[s].data();
+            for (int p = 0; p < n * half; ++p) {
+                const HemicubePixel& px = side[p];
+                if (px.item >= 0 && !px.facesAway) add(px.item, sideTable[p]);
+            }
+        }
+        std::sort(ws.touchedList.begin(), ws.touchedList.end());
+        row.entries.reserve(ws.touchedList.size());
+        for (int item : ws.touchedList) {
+            if (dense[item] != 0.0f) row.entries.push_back({item, dense[item]});
+            dense[item] = 0.0f;
+            ws.touched[item] = 0;
+        }
+        ws.touchedList.clear();
     }
 }

@@ -42,11 +42,11 @@ int runGlowbake(int argc, const char* const* argv) {
         case CommandLineResult::Run: break;
     }
 
-    const long long textureBytes = textureMemoryBytes(settings.textSize);
-    if (textureBytes > physicalMemoryBytes() / 2) {
-        std::printf("texture_size %d is too large: its textures would need %lld MiB, more than half of this "
+    const double textureBytes = textureMemoryBytes(settings.textSize);
+    if (textureBytes > static_cast<double>(physicalMemoryBytes()) / 2) {
+        std::printf("texture_size %d is too large: its textures would need %.0f MiB, more than half of this "
                     "machine's %lld MiB of memory\n\n",
-                    settings.textSize, textureBytes >> 20, physicalMemoryBytes() >> 20);
+                    settings.textSize, textureBytes / 1048576.0, physicalMemoryBytes() >> 20);
         return failWithUsage();
     }
 
@@ -91,6 +91,9 @@ int runGlowbake(int argc, const char* const* argv) {
         return 1;
     } catch (const std::bad_alloc&) {
         reportError("out of memory; try a larger max_patch_area or a smaller texture_size");
+        return 1;
+    } catch (const std::exception& e) {
+        reportError(e.what());
         return 1;
     }
     return 0;

@@ -78,16 +78,36 @@ void HemicubeView::accumulate(float* row) const {
 }
 
 void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
-                   float left, float right, float bottom, float /*top*/, float distance) {
-    // Facing: which side of the triangle's plane the eye (the origin) is on.
-    // The triangle's back faces the eye when the origin lies behind its plane.
-    const Vec3 patchNorm = tri.normal();
-    const bool facesAway = dot(patchNorm, tri.vertices[0]) > 0.0f;
+                   float left, float right, float bottom, float top, float distance) {
+    FaceScratch scratch;
+    scratch.reserve(height);
+    rasterizeFace(buffer, rowOffset, tri, item, width, height, left, right, bottom, top, distance, scratch);
+}
 
+FaceGrid::FaceGrid(int width_, int height_, float left, float right, float bottom, float distance_)
+    : width(width_), height(height_), distance(distance_) {
+    nearDistance = static_cast<float>(distance * 0.001);
+    scale = static_cast<float>(width) / (right - left);
+    xMinPx = roundPixel(scale, left);
+    xMaxPx = xMinPx + width - 1;
+    yMinPx = roundPixel(scale, bottom);
+    yMaxPx = yMinPx + height - 1;
+}
+
+void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
+                   float left, float right, float bottom, float /*top*/, float distance, FaceScratch& scratch) {
+    rasterizeFace(buffer, rowOffset, tri, item, FaceGrid(width, height, left, right, bottom, distance), scratch);
+}
+
+void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
+                   FaceScratch& scratch) {
+    const int width = grid.width;
+    const int height = grid.height;
+    const float distance = grid.distance;
     // Near clipping moves a corner along one edge onto the plane; the
     // triangle is never split.
     Vec3 c[3] = {tri.vertices[0], tri.vertices[1], tri.vertices[2]};
-    const float nearDistance = static_cast<float>(distance * 0.001);
+    const float nearDistance = grid.nearDistance;
     for (int i = 0; i < 3; ++i) {
         if (!(c[i].z < nearDistance)) continue;
         float best = -1.0f;
@@ -108,7 +128,7 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
         c[i].z = nearDistance;
     }
 
-    const float scale = static_cast<float>(width) / (right - left);
+    const float scale = grid.scale;
     ScreenCorner s[3];
     for (int i = 0; i < 3; ++i) {
         const float r = 1.0f / c[i].z;
@@ -116,16 +136,19 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
         const float yp = distance * c[i].y * r;
         s[i] = {truncPixel(scale, xp), truncPixel(scale, yp), -r};
     }
-    const int xMinPx = roundPixel(scale, left);
-    const int xMaxPx = xMinPx + width - 1;
-    const int yMinPx = roundPixel(scale, bottom);
-    const int yMaxPx = yMinPx + height - 1;
+    const int xMinPx = grid.xMinPx;
+    const int xMaxPx = grid.xMaxPx;
+    const int yMinPx = grid.yMinPx;
+    const int yMaxPx = grid.yMaxPx;
 
-    std::vector<int> xMaxOfRow(height, -width);
-    std::vector<int> xMinOfRow(height, width);
-    std::vector<float> zAtMax(height, 1.0f);
-    std::vector<float> zAtMin(height, 1.0f);
-
+    // The edges that reach the face, with their ends ordered bottom to top.
+    struct Edge {
+        ScreenCorner a, b;
+        int startRow, endRow;
+    };
+    Edge edges[3];
+    int edgeCount = 0;
+    int firstRow = height, lastRow = -1;
     for (int i = 0; i < 3; ++i) {
         ScreenCorner a = s[i];
         ScreenCorner b = s[(i + 1) % 3];
@@ -133,14 +156,33 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
         if (b.y <= yMinPx || a.y >= yMaxPx) continue;
         // A horizontal edge steps by 0/0: its x is NaN and it sets nothing.
         if (a.y == b.y) continue;
-        const float inv = 1.0f / static_cast<float>(b.y - a.y);
-        const float dxPerRow = static_cast<float>(b.x - a.x) * inv;
-        const float dzPerRow = (b.depth - a.depth) * inv;
         const int startRow = a.y > yMinPx ? a.y : yMinPx;
         const int endRow = b.y < yMaxPx ? b.y : yMaxPx;
-        float x = static_cast<float>(startRow - a.y) * dxPerRow + static_cast<float>(a.x);
-        float z = static_cast<float>(startRow - a.y) * dzPerRow + a.depth;
-        for (int row = startRow; row <= endRow; ++row) {
+        edges[edgeCount++] = {a, b, startRow, endRow};
+        if (startRow - yMinPx < firstRow) firstRow = startRow - yMinPx;
+        if (endRow - yMinPx > lastRow) lastRow = endRow - yMinPx;
+    }
+    if (edgeCount == 0) return;
+
+    int* xMaxOfRow = scratch.xMaxOfRow.data();
+    int* xMinOfRow = scratch.xMinOfRow.data();
+    float* zAtMax = scratch.zAtMax.data();
+    float* zAtMin = scratch.zAtMin.data();
+    for (int j = firstRow; j <= lastRow; ++j) {
+        xMaxOfRow[j] = -width;
+        xMinOfRow[j] = width;
+        zAtMax[j] = 1.0f;
+        zAtMin[j] = 1.0f;
+    }
+
+    for (int e = 0; e < edgeCount; ++e) {
+        const Edge& edge = edges[e];
+        const float inv = 1.0f / static_cast<float>(edge.b.y - edge.a.y);
+        const float dxPerRow = static_cast<float>(edge.b.x - edge.a.x) * inv;
+        const float dzPerRow = (edge.b.depth - edge.a.depth) * inv;
+        float x = static_cast<float>(edge.startRow - edge.a.y) * dxPerRow + static_cast<float>(edge.a.x);
+        float z = static_cast<float>(edge.startRow - edge.a.y) * dzPerRow + edge.a.depth;
+        for (int row = edge.startRow; row <= edge.endRow; ++row) {
             const int j = row - yMinPx;
             if (static_cast<float>(xMaxOfRow[j]) < x) {
                 xMaxOfRow[j] = static_cast<int>(x);
@@ -155,7 +197,9 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
         }
     }
 
-    for (int j = 0; j < height; ++j) {
+    for (int j = firstRow; j <= lastRow; ++j) {
+        // The slope before either correction; only a clipped span needs it.
+        if (xMaxOfRow[j] <= xMaxPx && xMinOfRow[j] >= xMinPx) continue;
         const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
         if (xMaxOfRow[j] > xMaxPx) {
             zAtMax[j] -= static_cast<float>(xMaxOfRow[j] - xMaxPx) * slope;
@@ -167,8 +211,17 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
         }
     }
 
-    for (int j = 0; j < height; ++j) {
+    // Facing: which side of the triangle's plane the eye (the origin) is on,
+    // from the corners as they were before clipping. Decided only once a row
+    // is actually filled.
+    bool facingKnown = false;
+    bool facesAway = true;
+    for (int j = firstRow; j <= lastRow; ++j) {
         if (xMaxOfRow[j] < xMinPx || xMinOfRow[j] > xMaxPx) continue;
+        if (!facingKnown) {
+            facesAway = dot(tri.normal(), tri.vertices[0]) > 0.0f;
+            facingKnown = true;
+        }
         const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
         float z = zAtMin[j];
         HemicubePixel* rowPixels = buffer + rowOffset[j];

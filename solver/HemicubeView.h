@@ -50,8 +50,44 @@ struct HemicubeView {
     float angleY = 0.0f;
 };
 
+// Per-row span arrays of the scan conversion, kept between calls so that the
+// hot loop allocates nothing. Only the rows an edge reaches are initialised
+// and visited; the others could not change a pixel.
+struct FaceScratch {
+    std::vector<int> xMaxOfRow;
+    std::vector<int> xMinOfRow;
+    std::vector<float> zAtMax;
+    std::vector<float> zAtMin;
+
+    void reserve(int height) {
+        if (static_cast<int>(xMaxOfRow.size()) < height) {
+            xMaxOfRow.resize(height);
+            xMinOfRow.resize(height);
+            zAtMax.resize(height);
+            zAtMin.resize(height);
+        }
+    }
+};
+
+// The pixel grid of one face: its size, the projection's distance and near
+// plane, and the pixel coordinates of its edges.
+struct FaceGrid {
+    int width;
+    int height;
+    float distance;
+    float nearDistance;
+    float scale;
+    int xMinPx, xMaxPx, yMinPx, yMaxPx;
+
+    FaceGrid(int width, int height, float left, float right, float bottom, float distance);
+};
+
 // Clips, projects and scan-converts one triangle, already in the face's frame
 // (eye at the origin looking along +Z), into one face buffer. `top` is not
 // used: the face's extent upward is given by `height`.
+void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
+                   float left, float right, float bottom, float top, float distance, FaceScratch& scratch);
+void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
+                   FaceScratch& scratch);
 void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
                    float left, float right, float bottom, float top, float distance);

@@ -86,9 +86,10 @@ std::vector<int> delaunayEdges(const std::vector<TexturePoint>& points) {
 
 }  // namespace
 
-long long textureMemoryBytes(long long textSize) {
-    // Other patches get at most the next power of two above textSize.
-    const long long side = 2 * textSize;
+double textureMemoryBytes(long long textSize) {
+    // Other patches get at most the next power of two above textSize. In
+    // double: the product overflows any integer for absurd sizes.
+    const double side = 2.0 * static_cast<double>(textSize);
     return side * side * (4 + 4 + 4 * 8);
 }
 

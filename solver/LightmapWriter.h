@@ -48,4 +48,4 @@ struct LightmapWriter {
 
 // Texture bytes the largest of the solver's textures can need at once (the
 // texture, its blur copy and the blur's sums), for a given texture size.
-long long textureMemoryBytes(long long textSize);
+double textureMemoryBytes(long long textSize);

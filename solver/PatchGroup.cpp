@@ -13,6 +13,7 @@ void PatchGroup::initFromTri(const Tri& source, int parentId, const Color* refle
     elements[1].setVertices(v1, midSide1, midSide0);
     elements[2].setVertices(v2, midSide2, midSide1);
     elements[3].setVertices(midSide0, midSide1, midSide2);
+    for (int j = 0; j < 4; ++j) elementDegenerate[j] = elements[j].isDegenerate();
     reflectance = reflect;
     for (int j = 0; j < 4; ++j) {
         emission[j] = emit;
@@ -49,7 +50,7 @@ void PatchGroup::checkSubdivide(float threshold) {
 void PatchGroup::resetSolution() {
     for (Color& c : radiosity) c = Color(0.0f, 0.0f, 0.0f, 1.0f);
     if (hasFormFactors) {
-        for (std::vector<float>& row : formFactors) std::vector<float>().swap(row);
+        for (FormFactorRow& row : formFactors) row.release();
         hasFormFactors = false;
     }
 }

@@ -3,9 +3,12 @@
 #include <vector>
 
 #include "Color.h"
+#include "FormFactorRow.h"
 #include "GrowArray.h"
 #include "Hemicube.h"
 #include "Tri.h"
+
+struct FormFactorWorkspace;
 
 // A triangle split once at its edge midpoints into four elements, each with
 // its own emission, radiosity and form-factor row: the unit of the solver's
@@ -18,12 +21,14 @@ struct PatchGroup {
     bool hasFormFactors = false;
     int parentPatchId = -1;
     Tri elements[4];
+    // Elements without area (and so without direction), found once.
+    bool elementDegenerate[4] = {false, false, false, false};
     const Color* reflectance = nullptr;  // shared by every group of the patch
     const Color* emission[4] = {nullptr, nullptr, nullptr, nullptr};
     Color radiosity[4];
     // Row e: form factors from element e to element k of the group at array
     // position g, at index 4 * g + k.
-    std::vector<float> formFactors[4];
+    FormFactorRow formFactors[4];
     int formFactorGroupCount = 0;
     const Hemicube* hemicube = nullptr;
     bool subdivide = false;
@@ -43,4 +48,8 @@ struct PatchGroup {
 
     // The four form-factor rows from the whole group array.
     void computeFormFactors(const GrowArray<PatchGroup*>& groups);
+    void computeFormFactors(const GrowArray<PatchGroup*>& groups, FormFactorWorkspace& workspace);
+    // The same rows by the plain, allocation-heavy projection that the fast
+    // path must match bit for bit; kept as the reference for tests.
+    void computeFormFactorsReference(const GrowArray<PatchGroup*>& groups);
 };

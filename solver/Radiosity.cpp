@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "CoplanarNeighbors.h"
+#include "FormFactorWorkspace.h"
 #include "GlowbakeError.h"
 #include "Limits.h"
 
@@ -84,12 +85,22 @@ Radiosity::Radiosity(std::FILE* modelFile, std::FILE* hemicubeFile, std::FILE* o
     const long long cap = maxGroupCount();
     const long long predicted = predictedGroupCount(areas, maxPatchArea, cap);
     if (predicted > cap) {
+        // The full count, in double: it can be far beyond any integer type.
+        double groupsWanted = 0.0;
+        for (double a : areas) {
+            double groupsOfPatch = 1.0, elementArea = a / 4.0;
+            while (elementArea > maxPatchArea && groupsOfPatch < 1e300) {
+                groupsOfPatch *= 4.0;
+                elementArea /= 4.0;
+            }
+            groupsWanted += groupsOfPatch;
+        }
         char message[512];
         std::snprintf(message, sizeof message,
-                      "max_patch_area %g would split the model into more than %lld patch groups, whose form "
-                      "factors (64 bytes per pair of groups) would not fit in this machine's memory; the smallest "
+                      "max_patch_area %g would split the model into %.0f patch groups, more than the %lld whose "
+                      "form factors (64 bytes per pair of groups) fit in this machine's memory; the smallest "
                       "workable max_patch_area is %g",
-                      static_cast<double>(maxPatchArea), cap, smallestWorkableArea(areas, cap));
+                      static_cast<double>(maxPatchArea), groupsWanted, cap, smallestWorkableArea(areas, cap));
         throw GlowbakeError(message);
     }
     subdivideByArea(groups, maxPatchArea);
@@ -104,6 +115,23 @@ Radiosity::~Radiosity() {
 
 int Radiosity::gatherChannel(int ch) {
     const int n = groups.count();
+    // Flat copies of the channel: B is updated in place, element by element,
+    // exactly as in the groups' colours, and written back at the end.
+    std::vector<float> b(static_cast<size_t>(4) * n), e(static_cast<size_t>(4) * n), rho(n);
+    for (int gi = 0; gi < n; ++gi) {
+        const PatchGroup* g = groups[gi];
+        rho[gi] = (*g->reflectance)[ch];
+        for (int k = 0; k < 4; ++k) {
+            b[4 * gi + k] = g->radiosity[k][ch];
+            e[4 * gi + k] = (*g->emission[k])[ch];
+        }
+    }
+    // Skipping a row's zero entries leaves the sum unchanged only while every
+    // B is finite (0 x infinity is NaN); a diverging channel falls back to
+    // visiting every entry.
+    int nonFinite = 0;
+    for (float v : b) nonFinite += std::isfinite(v) ? 0 : 1;
+
     float delta = iterThreshold + 1.0f;
     int sweep = 0;
     while (delta > iterThreshold) {
@@ -116,24 +144,29 @@ int Radiosity::gatherChannel(int ch) {
         std::printf("Color %d, Iteration number %d \n", ch, sweep);
         ++sweep;
         delta = 0.0f;
+        bool diverged = false;
         for (int gi = 0; gi < n; ++gi) {
-            PatchGroup* g = groups[gi];
-            const float rho = (*g->reflectance)[ch];
+            const PatchGroup* g = groups[gi];
             for (int k = 0; k < 4; ++k) {
-                const float* row = g->formFactors[k].data();
+                const FormFactorRow& row = g->formFactors[k];
                 float sum = 0.0f;
-                int l = 0;
-                for (int m = 0; m < n; ++m) {
-                    const PatchGroup* other = groups[m];
-                    for (int q = 0; q < 4; ++q) {
-                        sum = static_cast<float>(static_cast<double>(other->radiosity[q][ch]) * row[l] + sum);
-                        ++l;
+                if (nonFinite == 0) {
+                    for (const FormFactorEntry& entry : row.entries)
+                        sum = static_cast<float>(static_cast<double>(b[entry.index]) * entry.value + sum);
+                } else {
+                    size_t next = 0;
+                    for (int l = 0; l < 4 * n; ++l) {
+                        float f = 0.0f;
+                        if (next < row.entries.size() && row.entries[next].index == l) f = row.entries[next++].value;
+                        sum = static_cast<float>(static_cast<double>(b[l]) * f + sum);
                     }
                 }
-                const float old = g->radiosity[k][ch];
-                g->radiosity[k][ch] =
-                    static_cast<float>(static_cast<double>((*g->emission[k])[ch]) + static_cast<double>(rho) * sum);
-                const float d = g->radiosity[k][ch] - old;
+                const int l = 4 * gi + k;
+                const float old = b[l];
+                b[l] = static_cast<float>(static_cast<double>(e[l]) + static_cast<double>(rho[gi]) * sum);
+                nonFinite += (std::isfinite(b[l]) ? 0 : 1) - (std::isfinite(old) ? 0 : 1);
+                const float d = b[l] - old;
+                if (d != d) diverged = true;
                 if (d > delta) {
                     delta = d;
                 } else if (-d > delta) {
@@ -141,7 +174,17 @@ int Radiosity::gatherChannel(int ch) {
                 }
             }
         }
+        // Once values overflow, changes are NaN and no longer exceed the
+        // threshold: that is divergence, not convergence.
+        if (diverged) {
+            std::printf("warning: color %d diverged (radiosity no longer finite after %d sweeps; is a reflectance 1 "
+                        "or more?); stopping its gathering\n",
+                        ch, sweep);
+            break;
+        }
     }
+    for (int gi = 0; gi < n; ++gi)
+        for (int k = 0; k < 4; ++k) groups[gi]->radiosity[k][ch] = b[4 * gi + k];
     return sweep;
 }
 
@@ -214,6 +257,22 @@ void Radiosity::applyGamma() {
 }
 
 void Radiosity::normalize() {
+    // A diverged solution holds infinities or NaN; they become 0 so that no
+    // such value reaches the textures, and the rest is scaled as usual.
+    int nonFinite = 0;
+    for (int i = 0; i < groups.count(); ++i) {
+        for (Color& c : groups[i]->radiosity) {
+            for (int ch = 0; ch < 3; ++ch) {
+                if (!std::isfinite(c[ch])) {
+                    c[ch] = 0.0f;
+                    ++nonFinite;
+                }
+            }
+        }
+    }
+    if (nonFinite > 0) {
+        std::printf("warning: %d radiosity values were not finite and were set to 0\n", nonFinite);
+    }
     float largest = -3.4028235e38f;
     for (int i = 0; i < groups.count(); ++i) {
         for (const Color& c : groups[i]->radiosity) {
@@ -221,21 +280,40 @@ void Radiosity::normalize() {
             if (m > largest) largest = m;
         }
     }
-    const bool lit = largest > 0.0f && std::isfinite(largest);
-    if (!lit) {
-        std::printf("warning: nothing in the scene emits light (largest radiosity %g); the textures stay black\n",
-                    static_cast<double>(largest));
-    } else {
-        const float factor = 1.0f / largest;
+    if (!(largest > 0.0f)) {
+        std::printf("warning: nothing in the scene emits light; every texture stays black\n");
+        for (int i = 0; i < groups.count(); ++i)
+            for (Color& c : groups[i]->radiosity) c = Color(0.0f, 0.0f, 0.0f, c.a);
+        return;
+    }
+    const float factor = 1.0f / largest;
+    if (std::isfinite(factor)) {
         for (int i = 0; i < groups.count(); ++i)
             for (Color& c : groups[i]->radiosity) c.normalizeScale(factor);
+    } else {
+        // A largest value so small that its reciprocal overflows a float:
+        // divide instead, so the result still ends at 1.
+        for (int i = 0; i < groups.count(); ++i) {
+            for (Color& c : groups[i]->radiosity) {
+                for (int ch = 0; ch < 3; ++ch) c[ch] = static_cast<float>(static_cast<double>(c[ch]) / largest);
+            }
+        }
     }
-    // No NaN or infinity (from a diverging or unlit solution) reaches the
-    // textures.
-    for (int i = 0; i < groups.count(); ++i) {
-        for (Color& c : groups[i]->radiosity) {
-            for (int ch = 0; ch < 3; ++ch)
-                if (!lit || !std::isfinite(c[ch])) c[ch] = 0.0f;
+}
+
+void Radiosity::projectAll() {
+    const int n = groups.count();
+    // Each group's rows depend only on the (unchanging) group array, so the
+    // groups are shared among threads; the progress lines stay in order.
+#pragma omp parallel
+    {
+        FormFactorWorkspace workspace(*hemicube);
+        workspace.reserveRow(n);
+#pragma omp for ordered schedule(dynamic, 1)
+        for (int i = 0; i < n; ++i) {
+#pragma omp ordered
+            std::printf("Projecting patches onto group %d of %d\n", i, n);
+            groups[i]->computeFormFactors(groups, workspace);
         }
     }
 }
@@ -260,10 +338,7 @@ void Radiosity::solve() {
         std::printf("Subdivision restart %d\n", restart);
         const int n = groups.count();
         std::printf("%d groups\n\n", n);
-        for (int i = 0; i < n; ++i) {
-            std::printf("Projecting patches onto group %d of %d\n", i, n);
-            groups[i]->computeFormFactors(groups);
-        }
+        projectAll();
         for (int ch = 0; ch < 3; ++ch) gatherChannel(ch);
         const bool split = subdivisionPass(restart);
         ++restart;

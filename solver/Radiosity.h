@@ -37,6 +37,9 @@ struct Radiosity {
     // One channel by Gauss-Seidel gathering until no element changes by more
     // than iterThreshold (or the sweep limit); returns the sweeps run.
     int gatherChannel(int ch);
+    // Every group's form-factor rows, on all cores, printing one progress
+    // line per group in order.
+    void projectAll();
     // Marks uneven groups and splits them; true when any group was split.
     bool subdivisionPass(int restart);
     void applyGamma();

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <vector>
+
+#include "Hemicube.h"
+#include "HemicubeView.h"
+
+// Everything one thread needs to compute form-factor rows, allocated once
+// and reused for every element: the five face buffers, the span arrays of
+// the scan conversion and a dense accumulation row that is cleared entry by
+// entry after each use.
+struct FormFactorWorkspace {
+    explicit FormFactorWorkspace(const Hemicube& hemicube);
+
+    // Room for rows over `groupCount` groups.
+    void reserveRow(int groupCount);
+
+    int resolution;
+    std::vector<HemicubePixel> top;
+    std::vector<HemicubePixel> sides[4];
+    std::vector<int> rowOffset;
+    FaceScratch scratch;
+    std::vector<float> dense;
+    std::vector<char> touched;
+    std::vector<int> touchedList;
+};
