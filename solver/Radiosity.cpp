@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 
 #include "CoplanarNeighbors.h"
 #include "FormFactorWorkspace.h"
@@ -304,15 +305,23 @@ void Radiosity::normalize() {
 void Radiosity::projectAll() {
     const int n = groups.count();
     // Each group's rows depend only on the (unchanging) group array, so the
-    // groups are shared among threads; the progress lines stay in order.
+    // groups are shared among threads. A thread takes the next group and
+    // prints its progress line under one lock, so the lines come out in
+    // order without any thread waiting on another's work.
+    int next = 0;
+    std::mutex taking;
 #pragma omp parallel
     {
         FormFactorWorkspace workspace(*hemicube);
         workspace.reserveRow(n);
-#pragma omp for ordered schedule(dynamic, 1)
-        for (int i = 0; i < n; ++i) {
-#pragma omp ordered
-            std::printf("Projecting patches onto group %d of %d\n", i, n);
+        for (;;) {
+            int i;
+            {
+                std::lock_guard<std::mutex> lock(taking);
+                if (next >= n) break;
+                i = next++;
+                std::printf("Projecting patches onto group %d of %d\n", i, n);
+            }
             groups[i]->computeFormFactors(groups, workspace);
         }
     }
