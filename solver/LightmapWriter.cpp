@@ -84,6 +84,21 @@ std::vector<int> delaunayEdges(const std::vector<TexturePoint>& points) {
     return edges;
 }
 
+// Maps the interval [lo, hi] onto texels 0.1 x side .. 0.9 x side. A
+// degenerate patch has no extent; it is mapped to a single texel column or
+// row instead of dividing by zero.
+void axisMapping(int side, float lo, float hi, float& scale, float& offset) {
+    const float margin = static_cast<float>(side) * 0.1f;
+    const double extent = static_cast<double>(hi) - static_cast<double>(lo);
+    if (extent > 0.0 && std::isfinite(extent)) {
+        scale = static_cast<float>((static_cast<double>(side) - 2.0 * margin) / extent);
+        offset = static_cast<float>(static_cast<double>(margin) - static_cast<double>(lo) * scale);
+    } else {
+        scale = 0.0f;
+        offset = margin;
+    }
+}
+
 }  // namespace
 
 double textureMemoryBytes(long long textSize) {
@@ -145,25 +160,8 @@ LightmapWriter::LightmapWriter(std::FILE* file_, const std::vector<Tri>& patches
             if (v.y > maxY) maxY = v.y;
             if (v.y < minY) minY = v.y;
         }
-        const float mx = static_cast<float>(w) * 0.1f;
-        const float my = static_cast<float>(h) * 0.1f;
-        // A degenerate patch has no extent; its texture is mapped to one texel
-        // column or row instead of dividing by zero.
-        const float extentX = maxX - minX, extentY = maxY - minY;
-        if (extentX > 0.0f && std::isfinite(extentX)) {
-            scaleX[p] = static_cast<float>((static_cast<double>(w) - 2.0 * mx) / extentX);
-            offsetX[p] = static_cast<float>(static_cast<double>(mx) - static_cast<double>(minX) * scaleX[p]);
-        } else {
-            scaleX[p] = 0.0f;
-            offsetX[p] = mx;
-        }
-        if (extentY > 0.0f && std::isfinite(extentY)) {
-            scaleY[p] = static_cast<float>((static_cast<double>(h) - 2.0 * my) / extentY);
-            offsetY[p] = static_cast<float>(static_cast<double>(my) - static_cast<double>(minY) * scaleY[p]);
-        } else {
-            scaleY[p] = 0.0f;
-            offsetY[p] = my;
-        }
+        axisMapping(w, minX, maxX, scaleX[p], offsetX[p]);
+        axisMapping(h, minY, maxY, scaleY[p], offsetY[p]);
         for (int t = 0; t < 3; ++t) {
             const Vec3& v = rotated.vertices[t];
             int u = truncCoordinate(static_cast<double>(v.x) * scaleX[p] + offsetX[p]);
