@@ -10,7 +10,13 @@ long long physicalMemoryBytes() {
     return static_cast<long long>(pages) * pageSize;
 }
 
-long long maxGroupCount() {
-    return static_cast<long long>(
-        std::floor(std::sqrt(static_cast<double>(physicalMemoryBytes()) / kFormFactorBytesPerGroupPair)));
+long long maxGroupCount(int hemicubeResolution) {
+    const double budget = 0.75 * static_cast<double>(physicalMemoryBytes());
+    const double pixels = 3.0 * hemicubeResolution * hemicubeResolution;
+    const double rowBytesPerGroup = 4.0 * kFormFactorEntryBytes;
+    // While 4G <= 3N^2 a row can hold an entry for every element: 128 G^2.
+    const double small = std::floor(std::sqrt(budget / (rowBytesPerGroup * 4.0)));
+    if (4.0 * small <= pixels) return static_cast<long long>(small);
+    // Beyond that a row holds at most one entry per pixel: 96 N^2 G.
+    return static_cast<long long>(std::floor(budget / (rowBytesPerGroup * pixels)));
 }

@@ -17,12 +17,16 @@ constexpr int kMaxRestarts = 16;
 // divided by this (five levels finer than the initial subdivision).
 constexpr float kMinElementAreaDivisor = 1024.0f;
 
-// Bytes of form-factor storage per pair of groups: four rows of four floats.
-constexpr long long kFormFactorBytesPerGroupPair = 64;
-
-// The largest group count whose form-factor rows fit in this machine's
+// Form-factor rows are stored sparsely, 8 bytes per non-zero entry. A row
+// holds at most one entry per element of the scene (4 per group) and at most
+// one per hemicube pixel (3 N^2), so the rows of G groups take at most
+// 32 G min(4G, 3N^2) bytes. The solver lets them use up to three quarters of
 // physical memory.
-long long maxGroupCount();
+constexpr long long kFormFactorEntryBytes = 8;
+
+// The largest group count whose form-factor rows are sure to fit, for a
+// hemicube of the given resolution.
+long long maxGroupCount(int hemicubeResolution);
 
 // Physical memory of this machine in bytes.
 long long physicalMemoryBytes();

@@ -83,7 +83,7 @@ Radiosity::Radiosity(std::FILE* modelFile, std::FILE* hemicubeFile, std::FILE* o
     maxPatchArea = maxPatchArea_;
     std::vector<double> areas;
     for (const Tri& patch : patches) areas.push_back(patch.area());
-    const long long cap = maxGroupCount();
+    const long long cap = maxGroupCount(hemicube->resolution());
     const long long predicted = predictedGroupCount(areas, maxPatchArea, cap);
     if (predicted > cap) {
         // The full count, in double: it can be far beyond any integer type.
@@ -99,8 +99,8 @@ Radiosity::Radiosity(std::FILE* modelFile, std::FILE* hemicubeFile, std::FILE* o
         char message[512];
         std::snprintf(message, sizeof message,
                       "max_patch_area %g would split the model into %.0f patch groups, more than the %lld whose "
-                      "form factors (64 bytes per pair of groups) fit in this machine's memory; the smallest "
-                      "workable max_patch_area is %g",
+                      "form factors are sure to fit in this machine's memory; the smallest workable max_patch_area "
+                      "is %g",
                       static_cast<double>(maxPatchArea), groupsWanted, cap, smallestWorkableArea(areas, cap));
         throw GlowbakeError(message);
     }
@@ -196,7 +196,7 @@ bool Radiosity::subdivisionPass(int restart) {
     // Limits: a group is not split past the restart limit, into elements
     // below the minimum area, or beyond the group count the rows can hold.
     const float minElementArea = maxPatchArea / kMinElementAreaDivisor;
-    const long long cap = maxGroupCount();
+    const long long cap = maxGroupCount(hemicube->resolution());
     int refusedRestarts = 0, refusedArea = 0, refusedCount = 0;
     long long projected = n;
     for (int i = 0; i < n; ++i) {

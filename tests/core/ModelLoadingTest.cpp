@@ -378,7 +378,7 @@ TEST(CoreModelLoading, TinyMaxAreaIsRefusedUpFront) {
     // The message names the group count (the count the pass would make, or
     // the limit it exceeds) and the smallest workable maximum area.
     const std::vector<double> areas = {0.5, 0.5};
-    const long long cap = maxGroupCount();
+    const long long cap = maxGroupCount(64);  // the default hemicube
     const long long wanted = predictedGroupCount(areas, 1e-9f, 1LL << 40);
     EXPECT_EQ(wanted, 2 * (1LL << 28));
     EXPECT_TRUE(r.err.find(std::to_string(wanted)) != std::string::npos ||
