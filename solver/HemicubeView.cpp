@@ -141,6 +141,24 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
     const int yMinPx = grid.yMinPx;
     const int yMaxPx = grid.yMaxPx;
 
+    // A triangle wholly to the left or right of the face fills no pixel: the
+    // edge walk interpolates between the corners' columns, and its float
+    // steps drift by less than one column per row walked times 1.2e-7 of the
+    // largest magnitude, far within the two-column margin below. Skipping it
+    // here saves walking rows whose spans would all be discarded.
+    {
+        int lo = s[0].x, hi = s[0].x;
+        double magnitude = 0.0;
+        for (const ScreenCorner& corner : s) {
+            lo = corner.x < lo ? corner.x : lo;
+            hi = corner.x > hi ? corner.x : hi;
+            const double m = corner.x < 0 ? -static_cast<double>(corner.x) : corner.x;
+            magnitude = m > magnitude ? m : magnitude;
+        }
+        const double drift = 2.0 + static_cast<double>(height) * magnitude * 1.2e-7;
+        if (lo > xMaxPx + drift || hi < xMinPx - drift) return;
+    }
+
     // The edges that reach the face, with their ends ordered bottom to top.
     struct Edge {
         ScreenCorner a, b;
