@@ -1,0 +1,115 @@
+// scripts/demo.sh run end to end on a coarse setting: hemicube, solve,
+// viewer settings and the viewer's snapshot, which must show the lit room with
+// the red wall on the left and the green wall on the right.
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ModelFile.h"
+#include "TestSupport.h"
+
+using namespace scenetest;
+
+namespace {
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<unsigned char> rgb;
+    // Mean colour of the columns [x0, x1) and rows [y0, y1), given as fractions.
+    Point mean(double x0, double x1, double y0, double y1) const {
+        Point sum{0, 0, 0};
+        long n = 0;
+        for (int y = int(y0 * height); y < int(y1 * height); ++y)
+            for (int x = int(x0 * width); x < int(x1 * width); ++x, ++n) {
+                const unsigned char* p = rgb.data() + 3 * (static_cast<size_t>(y) * width + x);
+                sum = add(sum, Point{double(p[0]), double(p[1]), double(p[2])});
+            }
+        return n > 0 ? scale(sum, 1.0 / n) : sum;
+    }
+};
+
+bool readPicture(const std::string& path, Picture& picture) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    picture.width = static_cast<int>(image.width);
+    picture.height = static_cast<int>(image.height);
+    picture.rgb.assign(PNG_IMAGE_SIZE(image), 0);
+    if (!png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    return true;
+}
+
+std::string buildDir() {
+    // The solver is built at BUILD_DIR/solver/Glowbake.
+    return std::filesystem::path(GLOWBAKE_BIN).parent_path().parent_path().string();
+}
+
+}  // namespace
+
+TEST(Demo, CoarseRunSolvesWritesSettingsAndRendersTheRoom) {
+    testsupport::ScratchDir dir;
+    const std::string out = dir.file("demo-out");
+    // No DISPLAY: the script must start its own X server.
+    const std::string command = "unset DISPLAY; DEMO_HEMICUBE=32 DEMO_AREA=30 DEMO_SUBDIVIDE=1000 DEMO_TEXTURE=32 "
+                                "DEMO_OUT=" + testsupport::shellQuote(out) + " bash " +
+                                testsupport::shellQuote(std::string(GLOWBAKE_SOURCE_DIR) + "/scripts/demo.sh");
+    const testsupport::RunResult demo = testsupport::run(dir.path.string(), "/bin/sh", {"-c", command + " " +
+                                                         testsupport::shellQuote(buildDir())});
+    ASSERT_EQ(demo.status, 0) << demo.out << demo.err;
+
+    // The closing message says where things are and how to walk through.
+    for (const std::string& expected : {out + "/cornell.out", out + "/cornell.png", std::string("GlowbakeViewer"),
+                                        std::string("E / D"), std::string("Q ")})
+        EXPECT_NE(demo.out.find(expected), std::string::npos) << expected << " missing from:\n" << demo.out;
+
+    // The scene file holds every patch of the model, and nothing else.
+    const Model room = readModel(std::string(GLOWBAKE_SOURCE_DIR) + "/scenes/cornell.mdl");
+    const std::string bytes = testsupport::readFile(out + "/cornell.out");
+    const SceneFile scene = parseSceneFile(bytes);
+    EXPECT_EQ(scene.count, static_cast<int>(room.triangles.size()));
+    EXPECT_EQ(scene.patches.size(), room.triangles.size());
+    size_t expectedSize = 4;
+    for (const ScenePatch& p : scene.patches) expectedSize += 68 + 4 * static_cast<size_t>(p.width) * p.height;
+    EXPECT_TRUE(scene.complete);
+    EXPECT_EQ(bytes.size(), expectedSize);
+
+    // The viewer's settings: 800 x 600, the scene file, mouse flag 0.
+    std::istringstream settings(testsupport::readFile(out + "/GlowbakeView.ini"));
+    std::string label, sceneName;
+    int width = 0, height = 0, mouse = -1;
+    settings >> label >> width >> label >> height >> label >> sceneName >> label >> mouse;
+    EXPECT_EQ(width, 800);
+    EXPECT_EQ(height, 600);
+    EXPECT_EQ(mouse, 0);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(out) / sceneName)) << sceneName;
+
+    Picture picture;
+    ASSERT_TRUE(readPicture(out + "/cornell.png", picture));
+    EXPECT_EQ(picture.width, 800);
+    EXPECT_EQ(picture.height, 600);
+    const Point whole = picture.mean(0, 1, 0, 1);
+    EXPECT_GT(whole[0] + whole[1] + whole[2], 3 * 20.0) << "the picture is (nearly) black";
+    // The side walls, seen through the open side, fill the middle rows between
+    // the open edge and the back wall: red on the left, green on the right.
+    const Point left = picture.mean(0.15, 0.33, 0.35, 0.65);
+    const Point right = picture.mean(0.67, 0.85, 0.35, 0.65);
+    EXPECT_GT(left[0], 1.3 * left[1]) << "left wall " << left[0] << " " << left[1] << " " << left[2];
+    EXPECT_GT(left[0], 1.3 * left[2]) << "left wall " << left[0] << " " << left[1] << " " << left[2];
+    EXPECT_GT(right[1], 1.3 * right[0]) << "right wall " << right[0] << " " << right[1] << " " << right[2];
+    EXPECT_GT(right[1], 1.3 * right[2]) << "right wall " << right[0] << " " << right[1] << " " << right[2];
+    // The ceiling light, above the middle, is the brightest thing in view.
+    const Point light = picture.mean(0.47, 0.53, 0.23, 0.26);
+    EXPECT_GT(light[0], 230.0);
+    EXPECT_GT(light[0], whole[0]);
+}
