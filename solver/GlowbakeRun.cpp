@@ -4,6 +4,7 @@
 #include <ctime>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "CommandLine.h"
 #include "GlowbakeError.h"
@@ -18,6 +19,17 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens an input named on the command line, printing why it cannot be.
+FilePtr openInput(bool given, const std::string& name, const char* usageWord, const char* mode) {
+    if (!given) {
+        std::printf("Must specify %s\n\n", usageWord);
+        return nullptr;
+    }
+    FilePtr file(std::fopen(name.c_str(), mode));
+    if (!file) std::printf("Could not open file for reading:  %s\n\n", name.c_str());
+    return file;
+}
 
 int failWithUsage() {
     printUsage();
@@ -57,24 +69,10 @@ int runGlowbake(int argc, const char* const* argv) {
         std::printf("Could not open file for writing:  %s\n\n", settings.outputFile.c_str());
         return failWithUsage();
     }
-    if (!settings.haveModelFile) {
-        std::printf("Must specify model_file\n\n");
-        return failWithUsage();
-    }
-    FilePtr modelFile(std::fopen(settings.modelFile.c_str(), "r"));
-    if (!modelFile) {
-        std::printf("Could not open file for reading:  %s\n\n", settings.modelFile.c_str());
-        return failWithUsage();
-    }
-    if (!settings.haveHemicubeFile) {
-        std::printf("Must specify hemicube_file\n\n");
-        return failWithUsage();
-    }
-    FilePtr hemicubeFile(std::fopen(settings.hemicubeFile.c_str(), "rb"));
-    if (!hemicubeFile) {
-        std::printf("Could not open file for reading:  %s\n\n", settings.hemicubeFile.c_str());
-        return failWithUsage();
-    }
+    FilePtr modelFile = openInput(settings.haveModelFile, settings.modelFile, "model_file", "r");
+    if (!modelFile) return failWithUsage();
+    FilePtr hemicubeFile = openInput(settings.haveHemicubeFile, settings.hemicubeFile, "hemicube_file", "rb");
+    if (!hemicubeFile) return failWithUsage();
 
     const std::time_t start = std::time(nullptr);
     try {
