@@ -1,12 +1,37 @@
 #include "OutputFile.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include "GlowbakeError.h"
+
+namespace {
+
+// The temporary file of the run in progress, for the signal handler: an
+// interrupted run (Ctrl-C, kill) removes it instead of leaving it beside the
+// output. A fixed buffer, because the handler may only make
+// async-signal-safe calls.
+char pendingTemp[4096];
+
+extern "C" void removePendingTemp(int sig) {
+    if (pendingTemp[0] != '\0') unlink(pendingTemp);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+void watchTemp(const std::string& name) {
+    if (name.size() >= sizeof pendingTemp) return;
+    std::memcpy(pendingTemp, name.c_str(), name.size() + 1);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, removePendingTemp);
+}
+
+void forgetTemp() { pendingTemp[0] = '\0'; }
+
+}  // namespace
 
 OutputFile::~OutputFile() { discard(); }
 
@@ -27,6 +52,7 @@ bool OutputFile::open(const std::string& name) {
         tempName.clear();
         return false;
     }
+    watchTemp(tempName);
     // mkstemp makes the file private; a scene file gets the usual mode.
     const mode_t mask = umask(0);
     umask(mask);
@@ -50,6 +76,7 @@ void OutputFile::commit() {
         throw GlowbakeError("could not write scene file " + outputName + ": " + why);
     }
     tempName.clear();
+    forgetTemp();
 }
 
 void OutputFile::discard() {
@@ -60,5 +87,6 @@ void OutputFile::discard() {
     if (!tempName.empty()) {
         unlink(tempName.c_str());
         tempName.clear();
+        forgetTemp();
     }
 }

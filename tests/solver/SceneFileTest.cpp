@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -200,4 +204,41 @@ TEST(SceneFile, AppearsCompleteOrNotAtAll) {
     const auto ok = testsupport::runGlowbake(dir.path.string(), with(baseArgs("one.mdl"), {"-o", "scene.out"}));
     ASSERT_EQ(ok.status, 0) << ok.out << ok.err;
     EXPECT_EQ(readFile(dir.file("scene.out")).size(), 4u + 68 + 4 * 64 * 64);
+}
+
+TEST(SceneFile, InterruptedRunLeavesNoTemporaryFile) {
+    // A run stopped by a signal halfway keeps the old output and removes its
+    // temporary file instead of leaving it beside the output.
+    ScratchDir dir;
+    writeFile(dir.file("scene.out"), "previous scene");
+    const std::string model = std::string(GLOWBAKE_SOURCE_DIR) + "/scenes/cornell.mdl";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (chdir(dir.path.c_str()) != 0) _exit(127);
+        std::freopen("/dev/null", "w", stdout);
+        execl(GLOWBAKE_BIN, GLOWBAKE_BIN, "-m", model.c_str(), "-h", GLOWBAKE_DEFAULT_HEMICUBE, "-w", "2", "-a", "0.5",
+              "-i", "0.01", "-s", "100", "-o", "scene.out", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    auto temporaries = [&]() {
+        int n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path))
+            if (entry.path().filename().string().rfind("scene.out.tmp", 0) == 0) ++n;
+        return n;
+    };
+    // Wait until the run has made its temporary file (it exists from the
+    // start of the run), then stop it.
+    bool started = false;
+    for (int i = 0; i < 500 && !started; ++i) {
+        started = temporaries() > 0;
+        if (!started) usleep(10000);
+    }
+    EXPECT_TRUE(started);
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(temporaries(), 0);
+    EXPECT_EQ(readFile(dir.file("scene.out")), "previous scene");
 }
