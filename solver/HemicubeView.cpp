@@ -28,6 +28,28 @@ struct ScreenCorner {
 
 }  // namespace
 
+// dot(tri.normal(), corner 0) > 0: the eye at the origin sees the
+// triangle's back. The unit normal is the cross product times a positive
+// float reciprocal, rounded per component, so the sign of the dot product
+// equals the sign of the unnormalised one whenever that is clear of zero by
+// far more than those roundings (6e-8 of |n| |v0|); only near edge-on
+// triangles, or a cross product too small or large to normalise, take the
+// full computation.
+bool facesAwayFromEye(const Tri& tri) {
+    const Vec3 n = tri.crossProduct();
+    const Vec3& v0 = tri.vertices[0];
+    const double sumSq = static_cast<double>(n.x) * n.x + static_cast<double>(n.y) * n.y +
+                         static_cast<double>(n.z) * n.z;
+    if (sumSq > 1e-30 && sumSq < 1e30) {
+        const double d = static_cast<double>(n.x) * v0.x + static_cast<double>(n.y) * v0.y +
+                         static_cast<double>(n.z) * v0.z;
+        const double bound = (std::fabs(n.x) + std::fabs(n.y) + std::fabs(n.z)) *
+                             (std::fabs(v0.x) + std::fabs(v0.y) + std::fabs(v0.z));
+        if (std::fabs(d) > 1e-4 * bound) return d > 0.0;
+    }
+    return dot(tri.normal(), v0) > 0.0f;
+}
+
 HemicubeView::HemicubeView(const Vec3& center_, const Vec3& normal_, const Hemicube& cube)
     : center(center_), normal(normal_), resolution(cube.resolution()), hemicube(cube) {
     const int n = resolution;
@@ -237,7 +259,7 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
     for (int j = firstRow; j <= lastRow; ++j) {
         if (xMaxOfRow[j] < xMinPx || xMinOfRow[j] > xMaxPx) continue;
         if (!facingKnown) {
-            facesAway = dot(tri.normal(), tri.vertices[0]) > 0.0f;
+            facesAway = facesAwayFromEye(tri);
             facingKnown = true;
         }
         const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);

@@ -50,6 +50,12 @@ struct HemicubeView {
     float angleY = 0.0f;
 };
 
+// True when the eye at the origin sees the triangle's back, i.e. corner 0
+// lies on the front side of the plane through the origin with the
+// triangle's normal: dot(tri.normal(), corner 0) > 0, decided cheaply where
+// the sign is clear.
+bool facesAwayFromEye(const Tri& tri);
+
 // Per-row span arrays of the scan conversion, kept between calls so that the
 // hot loop allocates nothing. Only the rows an edge reaches are initialised
 // and visited; the others could not change a pixel.

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "FormFactorWorkspace.h"
+#include "HemicubeView.h"
 #include "Radiosity.h"
 #include "SolverTestUtil.h"
 
@@ -156,4 +157,37 @@ TEST(FastPath, SparseGatheringMatchesTheDenseSweepsBitForBit) {
     std::fclose(modelFile);
     std::fclose(cubeFile);
     std::fclose(outFile);
+}
+
+TEST(FastPath, FacingShortcutAgreesWithTheNormalisedDotProduct) {
+    // The shortcut must give dot(normal(), corner 0) > 0 exactly, also for
+    // triangles seen almost edge-on and for tiny or huge ones.
+    std::mt19937 rng(99);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    int disagreements = 0, facingAway = 0, facing = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const float scale = std::ldexp(1.0f, exponent(rng));
+        Vec3 a(unit(rng), unit(rng), unit(rng));
+        Vec3 b(unit(rng), unit(rng), unit(rng));
+        Vec3 c(unit(rng), unit(rng), unit(rng));
+        if (i % 3 == 0) {
+            // Nearly edge-on: corner 0 on the plane through the origin spanned
+            // by the edges, moved off it by 1e-9 to 1e-2 of its size, across
+            // the shortcut's own margin.
+            const Vec3 e1 = b - a, e2 = c - a;
+            a = e1 * unit(rng) + e2 * unit(rng);
+            a = a + cross(e1, e2) * (std::pow(10.0f, -9.0f + 7.0f * (unit(rng) + 1.0f) * 0.5f) * unit(rng));
+            b = a + e1;
+            c = a + e2;
+        }
+        const Tri t(a * scale, b * scale, c * scale);
+        const bool expected = dot(t.normal(), t.vertices[0]) > 0.0f;
+        const bool got = facesAwayFromEye(t);
+        disagreements += expected != got;
+        (expected ? facingAway : facing) += 1;
+    }
+    EXPECT_EQ(disagreements, 0);
+    EXPECT_GT(facingAway, 1000);
+    EXPECT_GT(facing, 1000);
 }
