@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "Hemicube.h"
@@ -21,6 +22,5 @@ struct FormFactorWorkspace {
     std::vector<int> rowOffset;
     FaceScratch scratch;
     std::vector<float> dense;
-    std::vector<char> touched;
-    std::vector<int> touchedList;
+    std::vector<std::uint64_t> touched;  // one bit per dense entry
 };

@@ -10,6 +10,7 @@
 // sparsely.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 
 #include "FormFactorWorkspace.h"
@@ -29,7 +30,7 @@ void FormFactorWorkspace::reserveRow(int groupCount) {
     const size_t length = static_cast<size_t>(4) * groupCount;
     if (dense.size() < length) {
         dense.resize(length, 0.0f);
-        touched.resize(length, 0);
+        touched.resize((length + 63) / 64, 0);
     }
 }
 
@@ -156,10 +157,14 @@ void PatchGroup::computeFormFactors(const GrowArray<PatchGroup*>& groups, FormFa
         // Accumulate in the reference order (top face, then sides 0..3, each
         // in pixel order) into the dense row, remembering what was touched.
         float* dense = ws.dense.data();
+        std::uint64_t* touched = ws.touched.data();
+        int touchedCount = 0;
         auto add = [&](int item, float value) {
-            if (!ws.touched[item]) {
-                ws.touched[item] = 1;
-                ws.touchedList.push_back(item);
+            std::uint64_t& word = touched[item >> 6];
+            const std::uint64_t bit = std::uint64_t(1) << (item & 63);
+            if (!(word & bit)) {
+                word |= bit;
+                ++touchedCount;
             }
             dense[item] += value;
         };
@@ -176,13 +181,19 @@ void PatchGroup::computeFormFactors(const GrowArray<PatchGroup*>& groups, FormFa
                 if (px.item >= 0 && !px.facesAway) add(px.item, sideTable[p]);
             }
         }
-        std::sort(ws.touchedList.begin(), ws.touchedList.end());
-        row.entries.reserve(ws.touchedList.size());
-        for (int item : ws.touchedList) {
-            if (dense[item] != 0.0f) row.entries.push_back({item, dense[item]});
-            dense[item] = 0.0f;
-            ws.touched[item] = 0;
+        // The touched bits, word by word, give the entries in index order.
+        row.entries.reserve(static_cast<size_t>(touchedCount));
+        const int words = (4 * groupCount + 63) / 64;
+        for (int w = 0; w < words && touchedCount > 0; ++w) {
+            std::uint64_t word = touched[w];
+            touched[w] = 0;
+            while (word) {
+                const int item = w * 64 + __builtin_ctzll(word);
+                word &= word - 1;
+                --touchedCount;
+                if (dense[item] != 0.0f) row.entries.push_back({item, dense[item]});
+                dense[item] = 0.0f;
+            }
         }
-        ws.touchedList.clear();
     }
 }
