@@ -13,6 +13,7 @@
 #include "FormFactorWorkspace.h"
 #include "HemicubeView.h"
 #include "PatchGroup.h"
+#include "Radiosity.h"
 #include "Texture.h"
 
 namespace {
@@ -62,22 +63,10 @@ struct BoxScene {
                 groups.push(g);
             }
         }
-        subdivideQuietly(maxArea);
+        splitLargeGroups(groups, maxArea);
     }
     ~BoxScene() {
         for (int i = 0; i < groups.count(); ++i) delete groups[i];
-    }
-    void subdivideQuietly(float maxArea) {
-        for (int d = 0; d < groups.count();) {
-            PatchGroup* g = groups[d];
-            if (g->elements[0].area() > maxArea) {
-                g->subdivide = true;
-                g->splitGroup(groups, d);
-                delete g;
-            } else {
-                ++d;
-            }
-        }
     }
 };
 

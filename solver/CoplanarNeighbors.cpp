@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-bool isCoplanar(const Tri& a, const Tri& b) {
-    const Vec3 thisNormal = a.normal();
-    const Vec3 otherNormal = b.normal();
+bool isCoplanar(const Tri& a, const Tri& b) { return normalsAgree(a.normal(), b.normal()); }
+
+bool normalsAgree(const Vec3& thisNormal, const Vec3& otherNormal) {
     // In double, not rounded to float: the 0.99 limit is a double too.
     const double d = static_cast<double>(thisNormal.x) * otherNormal.x +
                      static_cast<double>(thisNormal.y) * otherNormal.y +
@@ -34,10 +34,14 @@ std::vector<GrowArray<int>> findCoplanarNeighbors(const Model& model) {
     std::printf("finding co-planar patches that share edges\n\n");
     const int numPatches = static_cast<int>(model.patches.size());
     std::vector<GrowArray<int>> neighbors(numPatches);
+    // A patch's normal is the same for every pair it is in: computed once.
+    std::vector<Vec3> normals;
+    normals.reserve(numPatches);
+    for (const Tri& patch : model.patches) normals.push_back(patch.normal());
     for (int j = 0; j < numPatches; ++j) {
         for (int k = 0; k < numPatches; ++k) {
             if (k == j) continue;
-            if (!isCoplanar(model.patches[j], model.patches[k])) continue;
+            if (!normalsAgree(normals[j], normals[k])) continue;
             if (!sharesVertex(model.patches[j], model.patches[k])) continue;
             if (!sameColors(model, j, k)) continue;
             neighbors[j].push(k);

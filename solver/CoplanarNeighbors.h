@@ -12,5 +12,7 @@ std::vector<GrowArray<int>> findCoplanarNeighbors(const Model& model);
 
 // The three tests, in the order the pass applies them.
 bool isCoplanar(const Tri& a, const Tri& b);
+// The co-planarity test on two unit normals: dot product above 0.99.
+bool normalsAgree(const Vec3& thisNormal, const Vec3& otherNormal);
 bool sharesVertex(const Tri& a, const Tri& b);
 bool sameColors(const Model& model, int j, int k);

@@ -35,8 +35,7 @@ double smallestWorkableArea(const std::vector<double>& areas, long long cap) {
     return hi;
 }
 
-void subdivideByArea(GrowArray<PatchGroup*>& groups, float maxPatchArea) {
-    std::printf("Starting area-based patch subdivision, number of patch groups = %d\n", groups.count());
+void splitLargeGroups(GrowArray<PatchGroup*>& groups, float maxPatchArea) {
     for (int d = 0; d < groups.count();) {
         PatchGroup* group = groups[d];
         if (group->elements[0].area() > maxPatchArea) {
@@ -47,6 +46,11 @@ void subdivideByArea(GrowArray<PatchGroup*>& groups, float maxPatchArea) {
             ++d;
         }
     }
+}
+
+void subdivideByArea(GrowArray<PatchGroup*>& groups, float maxPatchArea) {
+    std::printf("Starting area-based patch subdivision, number of patch groups = %d\n", groups.count());
+    splitLargeGroups(groups, maxPatchArea);
     std::printf("Done with initial patch subdivsion, number of patch groups = %d\n", groups.count());
 }
 

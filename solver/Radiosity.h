@@ -68,5 +68,7 @@ long long predictedGroupCount(const std::vector<double>& areas, double maxArea, 
 double smallestWorkableArea(const std::vector<double>& areas, long long cap);
 
 // Splits every group whose elements are larger than maxPatchArea until none
-// is, printing the group counts before and after.
+// is; children are appended and reached by the same walk.
+void splitLargeGroups(GrowArray<PatchGroup*>& groups, float maxPatchArea);
+// The same, printing the group counts before and after.
 void subdivideByArea(GrowArray<PatchGroup*>& groups, float maxPatchArea);

@@ -32,13 +32,19 @@ void Tri::translate(const Vec3& d) {
 }
 
 void Tri::rotateX(float angle) {
-    for (Vec3& v : vertices) v.rotateX(angle);
+    float s, c;
+    sinCos(angle, s, c);
+    for (Vec3& v : vertices) v.rotateX(s, c);
 }
 
 void Tri::rotateY(float angle) {
-    for (Vec3& v : vertices) v.rotateY(angle);
+    float s, c;
+    sinCos(angle, s, c);
+    for (Vec3& v : vertices) v.rotateY(s, c);
 }
 
 void Tri::rotateZ(float angle) {
-    for (Vec3& v : vertices) v.rotateZ(angle);
+    float s, c;
+    sinCos(angle, s, c);
+    for (Vec3& v : vertices) v.rotateZ(s, c);
 }

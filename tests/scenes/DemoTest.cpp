@@ -3,7 +3,6 @@
 // the red wall on the left and the green wall on the right.
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -12,43 +11,26 @@
 #include <vector>
 
 #include "ModelFile.h"
+#include "PngImage.h"
 #include "TestSupport.h"
 
 using namespace scenetest;
 
 namespace {
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgb;
+struct Picture : testsupport::PngImage {
     // Mean colour of the columns [x0, x1) and rows [y0, y1), given as fractions.
     Point mean(double x0, double x1, double y0, double y1) const {
         Point sum{0, 0, 0};
         long n = 0;
         for (int y = int(y0 * height); y < int(y1 * height); ++y)
             for (int x = int(x0 * width); x < int(x1 * width); ++x, ++n) {
-                const unsigned char* p = rgb.data() + 3 * (static_cast<size_t>(y) * width + x);
+                const unsigned char* p = pixel(x, y);
                 sum = add(sum, Point{double(p[0]), double(p[1]), double(p[2])});
             }
         return n > 0 ? scale(sum, 1.0 / n) : sum;
     }
 };
-
-bool readPicture(const std::string& path, Picture& picture) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGB;
-    picture.width = static_cast<int>(image.width);
-    picture.height = static_cast<int>(image.height);
-    picture.rgb.assign(PNG_IMAGE_SIZE(image), 0);
-    if (!png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return false;
-    }
-    return true;
-}
 
 std::string buildDir() {
     // The solver is built at BUILD_DIR/solver/Glowbake.
@@ -95,7 +77,7 @@ TEST(Demo, CoarseRunSolvesWritesSettingsAndRendersTheRoom) {
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(out) / sceneName)) << sceneName;
 
     Picture picture;
-    ASSERT_TRUE(readPicture(out + "/cornell.png", picture));
+    ASSERT_TRUE(testsupport::readPng(out + "/cornell.png", picture));
     EXPECT_EQ(picture.width, 800);
     EXPECT_EQ(picture.height, 600);
     const Point whole = picture.mean(0, 1, 0, 1);

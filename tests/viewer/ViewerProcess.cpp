@@ -1,7 +1,6 @@
 #include "ViewerProcess.h"
 
 #include <fcntl.h>
-#include <png.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -148,22 +147,6 @@ Finished run(const std::string& folder, const std::vector<std::string>& argv, co
              double seconds) {
     ChildProcess child(folder, argv, display);
     return child.wait(seconds);
-}
-
-bool readPng(const std::string& path, Image& image) {
-    png_image png;
-    std::memset(&png, 0, sizeof png);
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str())) return false;
-    png.format = PNG_FORMAT_RGB;
-    image.width = static_cast<int>(png.width);
-    image.height = static_cast<int>(png.height);
-    image.rgb.assign(PNG_IMAGE_SIZE(png), 0);
-    if (!png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr)) {
-        png_image_free(&png);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace viewertest

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PngImage.h"
+
 #include <sys/types.h>
 
 #include <string>
@@ -74,14 +76,7 @@ Finished run(const std::string& folder, const std::vector<std::string>& argv, co
              double seconds = 20.0);
 
 // An 8-bit RGB or RGBA PNG as RGB triples, top row first.
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> rgb;
-
-    const unsigned char* pixel(int column, int row) const { return rgb.data() + 3 * (row * width + column); }
-};
-
-bool readPng(const std::string& path, Image& image);
+using Image = testsupport::PngImage;
+using testsupport::readPng;
 
 }  // namespace viewertest
