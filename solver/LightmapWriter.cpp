@@ -178,18 +178,20 @@ LightmapWriter::LightmapWriter(std::FILE* file_, const std::vector<Tri>& patches
 void LightmapWriter::writeScene(const GrowArray<PatchGroup*>& groups) {
     std::printf("writing texture data for patch:  ");
     std::vector<TexturePoint> points;
+    std::vector<char> contributing(static_cast<size_t>(numPatches), 0);
     for (int p = 0; p < numPatches; ++p) {
         std::printf("%d/%d   ", p, numPatches);
         const int w = textWide[p], h = textHigh[p];
         Texture texture(w, h);
 
         points.clear();
+        // The patch itself and its neighbours, as a lookup by patch id.
         const GrowArray<int>& near = neighbors[p];
+        contributing[p] = 1;
+        for (int i = 0; i < near.count(); ++i) contributing[near[i]] = 1;
         for (int gi = 0; gi < groups.count(); ++gi) {
             const PatchGroup* group = groups[gi];
-            bool contributes = group->parentPatchId == p;
-            for (int i = 0; !contributes && i < near.count(); ++i) contributes = near[i] == group->parentPatchId;
-            if (!contributes) continue;
+            if (!contributing[group->parentPatchId]) continue;
             for (int j = 0; j < 4; ++j) {
                 Tri element = group->elements[j].clone();
                 element.rotateX(angleX[p]);
@@ -200,6 +202,8 @@ void LightmapWriter::writeScene(const GrowArray<PatchGroup*>& groups) {
                                   group->radiosity[j]});
             }
         }
+        contributing[p] = 0;
+        for (int i = 0; i < near.count(); ++i) contributing[near[i]] = 0;
         if (points.size() < 4) std::printf("debug\n");
 
         auto inside = [&](const TexturePoint& q) { return q.x >= 0 && q.x < w && q.y >= 0 && q.y < h; };
