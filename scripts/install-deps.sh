@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs everything Glowbake needs to build, test and run, from Debian.
-# Idempotent: when every package is already present it changes nothing.
+# Installs everything Glowbake needs to build, test and run, from Debian,
+# and the Khronos glTF validator from npm into tools/gltf-validator/.
+# Idempotent: when everything is already present it changes nothing.
 set -euo pipefail
 
 PACKAGES=(
@@ -9,7 +10,15 @@ PACKAGES=(
   libtriangle-dev
   freeglut3-dev libglu1-mesa-dev libpng-dev
   xvfb xauth xdotool imagemagick
+  libstb-dev libtinyexr-dev
+  libopenexr-dev libassimp-dev
 )
+# Node.js runs the glTF validator in the tests. A machine may already have a
+# node with its own npm (from another repository); Debian's packages are
+# installed only when either command is missing.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  PACKAGES+=(nodejs npm)
+fi
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
@@ -23,7 +32,29 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+validatorDir="$here/tools/gltf-validator"
+
+# The validator's version is pinned by package-lock.json; `npm ci` installs
+# exactly that, and only when the installed one differs.
+install_validator() {
+  local want have
+  want="$(node -e 'console.log(require(process.argv[1]).packages["node_modules/gltf-validator"].version)' \
+            "$validatorDir/package-lock.json")"
+  have="$(node -e 'try { console.log(require(process.argv[1]).version) } catch (e) { console.log("") }' \
+            "$validatorDir/node_modules/gltf-validator/package.json")"
+  if [ "$want" = "$have" ]; then
+    return 0
+  fi
+  echo "install-deps: installing gltf-validator $want into $validatorDir"
+  if ! (cd "$validatorDir" && npm ci --no-audit --no-fund --loglevel=error); then
+    echo "install-deps: FAILED to install gltf-validator with npm" >&2
+    exit 1
+  fi
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
+  install_validator
   echo "install-deps: all dependencies present"
   exit 0
 fi
@@ -56,4 +87,5 @@ if ! $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-re
   echo "install-deps: FAILED to install: ${missing[*]}" >&2
   exit 1
 fi
+install_validator
 echo "install-deps: done"

@@ -11,32 +11,42 @@
 
 namespace {
 
-// The temporary file of the run in progress, for the signal handler: an
-// interrupted run (Ctrl-C, kill) removes it instead of leaving it beside the
-// output. A fixed buffer, because the handler may only make
+// The temporary files of the run in progress, for the signal handler: an
+// interrupted run (Ctrl-C, kill) removes them instead of leaving them beside
+// the outputs. Fixed buffers, because the handler may only make
 // async-signal-safe calls.
-char pendingTemp[4096];
+constexpr int kPendingSlots = 8;
+char pendingTemp[kPendingSlots][4096];
 
 extern "C" void removePendingTemp(int sig) {
-    if (pendingTemp[0] != '\0') unlink(pendingTemp);
+    for (char* name : pendingTemp)
+        if (name[0] != '\0') unlink(name);
     std::signal(sig, SIG_DFL);
     std::raise(sig);
 }
 
 void watchTemp(const std::string& name) {
-    if (name.size() >= sizeof pendingTemp) return;
-    std::memcpy(pendingTemp, name.c_str(), name.size() + 1);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, removePendingTemp);
+    if (name.size() >= sizeof pendingTemp[0]) return;
+    for (char* slot : pendingTemp) {
+        if (slot[0] != '\0') continue;
+        std::memcpy(slot, name.c_str(), name.size() + 1);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, removePendingTemp);
+        return;
+    }
 }
 
-void forgetTemp() { pendingTemp[0] = '\0'; }
+void forgetTemp(const std::string& name) {
+    for (char* slot : pendingTemp)
+        if (name == slot) slot[0] = '\0';
+}
 
 }  // namespace
 
 OutputFile::~OutputFile() { discard(); }
 
-bool OutputFile::open(const std::string& name) {
+bool OutputFile::open(const std::string& name, const std::string& kind_) {
     outputName = name;
+    kind = kind_;
     struct stat st;
     if (stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
     std::vector<char> pattern(name.begin(), name.end());
@@ -61,6 +71,12 @@ bool OutputFile::open(const std::string& name) {
 }
 
 void OutputFile::commit() {
+    finish();
+    publish();
+}
+
+void OutputFile::finish() {
+    if (!file) return;
     const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
     const int flushErrno = errno;
     const bool closed = std::fclose(file) == 0;
@@ -68,15 +84,19 @@ void OutputFile::commit() {
     if (!flushed || !closed) {
         const std::string why = std::strerror(flushed ? errno : flushErrno);
         discard();
-        throw GlowbakeError("could not write scene file " + outputName + ": " + why);
+        throw GlowbakeError("could not write " + kind + " " + outputName + ": " + why);
     }
+}
+
+void OutputFile::publish() {
+    if (tempName.empty()) return;
     if (std::rename(tempName.c_str(), outputName.c_str()) != 0) {
         const std::string why = std::strerror(errno);
         discard();
-        throw GlowbakeError("could not write scene file " + outputName + ": " + why);
+        throw GlowbakeError("could not write " + kind + " " + outputName + ": " + why);
     }
+    forgetTemp(tempName);
     tempName.clear();
-    forgetTemp();
 }
 
 void OutputFile::discard() {
@@ -86,7 +106,7 @@ void OutputFile::discard() {
     }
     if (!tempName.empty()) {
         unlink(tempName.c_str());
+        forgetTemp(tempName);
         tempName.clear();
-        forgetTemp();
     }
 }

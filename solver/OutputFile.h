@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <string>
 
-// The scene file appears complete or not at all: everything is written to a
+// An output appears complete or not at all: everything is written to a
 // temporary file beside the output, which replaces the output by rename only
 // in commit(). Destroying an uncommitted OutputFile removes the temporary, so
-// a failing run never creates, empties or changes the user's file.
+// a failing run never creates, empties or changes the user's file. A run that
+// writes several files finishes them all before it publishes any.
 struct OutputFile {
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
@@ -14,10 +15,14 @@ struct OutputFile {
     ~OutputFile();
 
     // Creates the temporary file in the output's folder; false when the
-    // folder cannot take it or the output names a folder.
-    bool open(const std::string& outputName);
+    // folder cannot take it or the output names a folder. `kind` names the
+    // file in error messages.
+    bool open(const std::string& outputName, const std::string& kind = "scene file");
     // Flushes, closes and renames; throws GlowbakeError on any failure.
     void commit();
+    // The two halves of commit: flush and close, then rename.
+    void finish();
+    void publish();
 
     std::FILE* stream() const { return file; }
     const std::string& name() const { return outputName; }
@@ -28,4 +33,5 @@ private:
     std::FILE* file = nullptr;
     std::string outputName;
     std::string tempName;
+    std::string kind;
 };

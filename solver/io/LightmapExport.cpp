@@ -1,0 +1,142 @@
+#include "LightmapExport.h"
+
+#include <cstdio>
+
+#include "DisplayMapping.h"
+#include "GlowbakeError.h"
+#include "GltfFile.h"
+#include "ImageEncoding.h"
+
+namespace {
+
+std::string extensionOf(const std::string& name) {
+    const size_t slash = name.find_last_of('/');
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string ext = name.substr(dot);
+    for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return ext;
+}
+
+std::string withExtension(const std::string& name, const std::string& ext) {
+    const size_t slash = name.find_last_of('/');
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return name + ext;
+    return name.substr(0, dot) + ext;
+}
+
+std::string baseName(const std::string& name) {
+    const size_t slash = name.find_last_of('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+bool openOutput(OutputFile& file, const std::string& name, const char* option, std::string& problem) {
+    if (file.open(name, std::string(option) + " file")) return true;
+    problem = std::string("could not open ") + option + " file for writing: " + name;
+    return false;
+}
+
+void writeBytes(OutputFile& file, const std::vector<std::uint8_t>& bytes, const char* what) {
+    if (bytes.empty()) throw GlowbakeError(std::string("could not encode ") + what + " " + file.name());
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.stream()) != bytes.size())
+        throw GlowbakeError(std::string("could not write ") + what + " " + file.name());
+}
+
+std::vector<std::uint8_t> encodeLinear(const LinearImage& image, const std::string& name) {
+    return extensionOf(name) == ".exr" ? encodeExr(image) : encodeRadiance(image);
+}
+
+}  // namespace
+
+bool ExportOutputs::open(const ExportSettings& settings, std::string& problem) {
+    if (!settings.gltfFile.empty()) {
+        const std::string ext = extensionOf(settings.gltfFile);
+        if (ext != ".glb" && ext != ".gltf") {
+            problem = "--gltf file must end in .glb or .gltf: " + settings.gltfFile;
+            return false;
+        }
+        if (!openOutput(gltf, settings.gltfFile, "--gltf", problem)) return false;
+        if (ext == ".gltf") {
+            if (!openOutput(gltfBin, withExtension(settings.gltfFile, ".bin"), "--gltf", problem)) return false;
+            if (!openOutput(gltfPng, withExtension(settings.gltfFile, ".png"), "--gltf", problem)) return false;
+        }
+    }
+    if (!settings.lightmapFile.empty()) {
+        const std::string ext = extensionOf(settings.lightmapFile);
+        if (ext != ".exr" && ext != ".hdr" && ext != ".png") {
+            problem = "--lightmap file must end in .exr, .hdr or .png: " + settings.lightmapFile;
+            return false;
+        }
+        if (!openOutput(lightmap, settings.lightmapFile, "--lightmap", problem)) return false;
+    }
+    if (!settings.irradianceFile.empty()) {
+        const std::string ext = extensionOf(settings.irradianceFile);
+        if (ext != ".exr" && ext != ".hdr") {
+            problem = "--irradiance file must end in .exr or .hdr: " + settings.irradianceFile;
+            return false;
+        }
+        if (!openOutput(irradiance, settings.irradianceFile, "--irradiance", problem)) return false;
+    }
+    return true;
+}
+
+std::vector<OutputFile*> ExportOutputs::files() {
+    std::vector<OutputFile*> open;
+    for (OutputFile* f : {&gltf, &gltfBin, &gltfPng, &lightmap, &irradiance})
+        if (f->stream()) open.push_back(f);
+    return open;
+}
+
+void atlasTexcoord(const AtlasLayout& layout, int patch, int column, int row, float& u, float& v) {
+    u = static_cast<float>(static_cast<double>(layout.chartX[patch] + column) / layout.wide);
+    v = static_cast<float>(static_cast<double>(layout.chartY[patch] + row) / layout.high);
+}
+
+void writeExports(const ExportSettings& settings, const ExportScene& scene, ExportOutputs& outputs) {
+    const bool wantPicture = !settings.gltfFile.empty() || extensionOf(settings.lightmapFile) == ".png";
+    std::vector<std::uint8_t> png;
+    if (wantPicture) {
+        png = encodePng(scene.radiosity.wide, scene.radiosity.high, displayBytes(scene.radiosity, scene.exposure));
+        if (png.empty()) throw GlowbakeError("could not encode the lightmap picture");
+    }
+
+    if (!settings.lightmapFile.empty()) {
+        writeBytes(outputs.lightmap,
+                   extensionOf(settings.lightmapFile) == ".png" ? png : encodeLinear(scene.radiosity, settings.lightmapFile),
+                   "--lightmap file");
+    }
+    if (!settings.irradianceFile.empty())
+        writeBytes(outputs.irradiance, encodeLinear(scene.irradiance, settings.irradianceFile), "--irradiance file");
+
+    if (!settings.gltfFile.empty()) {
+        GltfScene gltf;
+        for (const ExportMesh& range : scene.meshes) {
+            GltfMesh mesh;
+            mesh.name = range.name;
+            for (int p = range.firstPatch; p < range.firstPatch + range.patchCount; ++p) {
+                mesh.corners.insert(mesh.corners.end(), &scene.corners[p * 9], &scene.corners[p * 9] + 9);
+                for (int t = 0; t < 3; ++t) {
+                    float u, v;
+                    atlasTexcoord(scene.layout, p, scene.anchors[p * 6 + t * 2], scene.anchors[p * 6 + t * 2 + 1], u, v);
+                    mesh.texcoords.push_back(u);
+                    mesh.texcoords.push_back(v);
+                }
+            }
+            gltf.meshes.push_back(std::move(mesh));
+        }
+        gltf.png = std::move(png);
+        if (extensionOf(settings.gltfFile) == ".glb") {
+            writeBytes(outputs.gltf, encodeGlb(gltf), "--gltf file");
+        } else {
+            const GltfText text = encodeGltfText(gltf, baseName(outputs.gltfBin.name()), baseName(outputs.gltfPng.name()));
+            writeBytes(outputs.gltf, std::vector<std::uint8_t>(text.json.begin(), text.json.end()), "--gltf file");
+            if (!text.bin.empty()) writeBytes(outputs.gltfBin, text.bin, "--gltf buffer");
+            writeBytes(outputs.gltfPng, gltf.png, "--gltf picture");
+        }
+    }
+}
+
+void commitAll(const std::vector<OutputFile*>& files) {
+    for (OutputFile* f : files) f->finish();
+    for (OutputFile* f : files) f->publish();
+}

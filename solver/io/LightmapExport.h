@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Atlas.h"
+#include "LinearImage.h"
+#include "OutputFile.h"
+
+// The lighting exported beside the scene file: a glTF of the lit scene, the
+// atlas as HDR or as a picture, and the irradiance atlas.
+struct ExportSettings {
+    std::string gltfFile;        // --gltf: a .glb, or a .gltf with its .bin and .png beside it; empty: none
+    std::string lightmapFile;    // --lightmap: .exr/.hdr linear radiosity, .png the picture; empty: none
+    std::string irradianceFile;  // --irradiance: .exr/.hdr light arriving per texel; empty: none
+    float exposureStops = 0.0f;  // --exposure: stops added to the automatic exposure; 0 keeps it
+
+    bool any() const { return !gltfFile.empty() || !lightmapFile.empty() || !irradianceFile.empty(); }
+};
+
+// A named run of consecutive patches that becomes one glTF node and mesh.
+struct ExportMesh {
+    std::string name;
+    int firstPatch = 0;
+    int patchCount = 0;
+};
+
+// Everything the files are made of, in patch order.
+struct ExportScene {
+    std::vector<float> corners;  // 9 per patch: corners 0, 1, 2 as x, y, z, as in the model
+    std::vector<int> anchors;    // 6 per patch: column and row of corners 0, 1, 2 in the patch's chart
+    std::vector<ExportMesh> meshes;
+    AtlasLayout layout;          // where each patch's chart lies in the atlases
+    LinearImage radiosity;       // the atlas of linear radiosity
+    LinearImage irradiance;      // the atlas of irradiance; used only when asked for
+    double exposure = 1.0;       // the factor of the display mapping
+};
+
+// The temporary files of every export asked for, opened before the solve so
+// that a name that cannot be written stops the run before it starts.
+struct ExportOutputs {
+    OutputFile gltf, gltfBin, gltfPng, lightmap, irradiance;
+
+    // Checks the names (their extensions) and opens the temporaries; on
+    // failure returns false with `problem` naming the option and file.
+    bool open(const ExportSettings& settings, std::string& problem);
+    // Every file that is open, for finishing and publishing together.
+    std::vector<OutputFile*> files();
+};
+
+// The glTF texture coordinate of a texel corner (column, row) of chart
+// `patch`: (chartX + column) / atlasWidth, (chartY + row) / atlasHeight, row 0
+// of the atlas at v = 0.
+void atlasTexcoord(const AtlasLayout& layout, int patch, int column, int row, float& u, float& v);
+
+// Writes every file asked for into its temporary; throws GlowbakeError when
+// a file cannot be made or written.
+void writeExports(const ExportSettings& settings, const ExportScene& scene, ExportOutputs& outputs);
+
+// Finishes every file, then renames them all: nothing is published unless
+// every file was written completely.
+void commitAll(const std::vector<OutputFile*>& files);
