@@ -67,7 +67,7 @@ Radiosity::Radiosity(std::FILE* modelFile, std::FILE* hemicubeFile, std::FILE* o
     Model model = readModel(modelFile, names.model, stdoutProgress);
     numPatches = static_cast<int>(model.patches.size());
     patches = model.patches;
-    patchColors = std::move(model.colors);
+    patchColors = model.colors;
     const Color initialRadiosity(0.0f, 0.0f, 0.0f, 1.0f);
     for (int i = 0; i < numPatches; ++i) {
         PatchGroup* group = new PatchGroup();
