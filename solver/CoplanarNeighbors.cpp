@@ -26,8 +26,11 @@ bool sharesVertex(const Tri& a, const Tri& b) {
 }
 
 bool sameColors(const Model& m, int j, int k) {
-    return m.r[j] == m.r[k] && m.g[j] == m.g[k] && m.b[j] == m.b[k] && m.er[j] == m.er[k] && m.eg[j] == m.eg[k] &&
-           m.eb[j] == m.eb[k];
+    const PatchColors& a = m.colors[j];
+    const PatchColors& b = m.colors[k];
+    return a.reflectance.r == b.reflectance.r && a.reflectance.g == b.reflectance.g &&
+           a.reflectance.b == b.reflectance.b && a.emission.r == b.emission.r && a.emission.g == b.emission.g &&
+           a.emission.b == b.emission.b;
 }
 
 std::vector<GrowArray<int>> findCoplanarNeighbors(const Model& model) {

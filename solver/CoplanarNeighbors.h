@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "GrowArray.h"
-#include "ModelFile.h"
+#include "Model.h"
 
 // For every patch, the other patches that lie in nearly the same plane, face
 // the same way, share a corner (within the patch's vertexTolerance box) and

@@ -8,6 +8,7 @@
 #include "FormFactorWorkspace.h"
 #include "GlowbakeError.h"
 #include "Limits.h"
+#include "ModelFile.h"
 
 long long predictedGroupCount(const std::vector<double>& areas, double maxArea, long long cap) {
     long long total = 0;
@@ -61,14 +62,16 @@ Radiosity::Radiosity(std::FILE* modelFile, std::FILE* hemicubeFile, std::FILE* o
     iterThreshold = iterThreshold_;
     subDivideThreshold = subDivideThreshold_;
 
-    Model model = readModel(modelFile, names.model);
+    Progress stdoutProgress;
+    stdoutProgress.text = [](void*, const char* chunk) { std::fputs(chunk, stdout); };
+    Model model = readModel(modelFile, names.model, stdoutProgress);
     numPatches = static_cast<int>(model.patches.size());
     patches = model.patches;
-    patchColors = std::move(model.colors);
+    patchColors = model.colors;
     const Color initialRadiosity(0.0f, 0.0f, 0.0f, 1.0f);
     for (int i = 0; i < numPatches; ++i) {
         PatchGroup* group = new PatchGroup();
-        group->initFromTri(patches[i], i, &patchColors[i]->reflectance, &patchColors[i]->emission,
+        group->initFromTri(patches[i], i, &patchColors[i].reflectance, &patchColors[i].emission,
                            initialRadiosity, hemicube.get());
         groups.push(group);
     }
@@ -334,7 +337,7 @@ void Radiosity::projectAll() {
 void Radiosity::solve() {
     int brightPatches = 0, firstBright = -1;
     for (int p = 0; p < numPatches; ++p) {
-        const Color& rho = patchColors[p]->reflectance;
+        const Color& rho = patchColors[p].reflectance;
         if (rho.r >= 1.0f || rho.g >= 1.0f || rho.b >= 1.0f) {
             if (firstBright < 0) firstBright = p;
             ++brightPatches;

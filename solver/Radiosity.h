@@ -8,7 +8,7 @@
 #include "GrowArray.h"
 #include "Hemicube.h"
 #include "LightmapWriter.h"
-#include "ModelFile.h"
+#include "Model.h"
 #include "PatchGroup.h"
 
 // Names of the three files, for messages.
@@ -56,7 +56,7 @@ struct Radiosity {
     float maxPatchArea = 0.0f;
     std::vector<GrowArray<int>> neighbors;
 
-    std::vector<std::unique_ptr<PatchColors>> patchColors;
+    std::vector<PatchColors> patchColors;
     float largestPatchArea = 0.0f;
 };
 

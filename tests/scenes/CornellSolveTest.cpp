@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ModelFile.h"
+#include "SceneModelText.h"
 #include "TestSupport.h"
 
 using namespace scenetest;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ModelFile.h"
+#include "SceneModelText.h"
 #include "PngImage.h"
 #include "TestSupport.h"
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "ModelFile.h"
+#include "SceneModelText.h"
 
 using namespace scenetest;
 

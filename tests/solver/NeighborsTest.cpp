@@ -18,16 +18,7 @@ struct Rgb {
 
 void addPatch(Model& m, const Tri& t, Rgb refl = {0.5f, 0.5f, 0.5f}, Rgb emit = {0, 0, 0}) {
     m.patches.push_back(t);
-    auto colors = std::make_unique<PatchColors>();
-    colors->reflectance = Color(refl.r, refl.g, refl.b, 1.0f);
-    colors->emission = Color(emit.r, emit.g, emit.b, 1.0f);
-    m.colors.push_back(std::move(colors));
-    m.r.push_back(refl.r);
-    m.g.push_back(refl.g);
-    m.b.push_back(refl.b);
-    m.er.push_back(emit.r);
-    m.eg.push_back(emit.g);
-    m.eb.push_back(emit.b);
+    m.colors.push_back({Color(refl.r, refl.g, refl.b, 1.0f), Color(emit.r, emit.g, emit.b, 1.0f)});
 }
 
 std::vector<std::vector<int>> neighbours(const Model& m) {

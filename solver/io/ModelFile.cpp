@@ -30,7 +30,7 @@ struct ModelReader {
 
 }  // namespace
 
-Model readModel(std::FILE* file, const std::string& fileName) {
+Model readModel(std::FILE* file, const std::string& fileName, const Progress& progress) {
     Model model;
     int numPatches = 0;
     const int got = std::fscanf(file, "%d", &numPatches);
@@ -40,17 +40,17 @@ Model readModel(std::FILE* file, const std::string& fileName) {
         throw GlowbakeError("model file " + fileName + ": the patch count " + std::to_string(numPatches) +
                             " is negative");
     }
-    std::printf("num patches =%d\n", numPatches);
+    progress.say("num patches =%d\n", numPatches);
 
     ModelReader reader{file, fileName};
     for (int i = 0; i < numPatches; ++i) {
-        std::printf("patch %d\n", i);
+        progress.say("patch %d\n", i);
         Vec3 verts[3];
         for (int c = 0; c < 3; ++c) {
             const float x = reader.read(i, numPatches, 3 * c);
             const float y = reader.read(i, numPatches, 3 * c + 1);
             const float z = reader.read(i, numPatches, 3 * c + 2);
-            std::printf("vertex read = (%f, %f, %f)\n", x, y, z);
+            progress.say("vertex read = (%f, %f, %f)\n", x, y, z);
             verts[c] = Vec3(x, y, z);
         }
         Tri patch;
@@ -58,17 +58,12 @@ Model readModel(std::FILE* file, const std::string& fileName) {
         model.patches.push_back(patch);
         float values[6];
         for (int v = 0; v < 6; ++v) values[v] = reader.read(i, numPatches, 9 + v);
-        model.r.push_back(values[0]);
-        model.g.push_back(values[1]);
-        model.b.push_back(values[2]);
-        model.er.push_back(values[3]);
-        model.eg.push_back(values[4]);
-        model.eb.push_back(values[5]);
-        auto colors = std::make_unique<PatchColors>();
-        colors->emission = Color(values[3], values[4], values[5], 1.0f);
-        colors->reflectance = Color(values[0], values[1], values[2], 1.0f);
-        model.colors.push_back(std::move(colors));
+        PatchColors colors;
+        colors.emission = Color(values[3], values[4], values[5], 1.0f);
+        colors.reflectance = Color(values[0], values[1], values[2], 1.0f);
+        model.colors.push_back(colors);
     }
-    std::printf("done loading patches\n\n");
+    progress.say("done loading patches\n\n");
+    model.meshes.push_back({"model", "", 0, numPatches});
     return model;
 }
