@@ -1,0 +1,71 @@
+#pragma once
+
+// Readers nobody here wrote, for checking exported files: the Khronos glTF
+// validator (node), OpenEXR for .exr and stb_image for Radiance .hdr. Link
+// with OpenEXR::OpenEXR and stb.
+
+#include <OpenEXR/ImfChannelList.h>
+#include <OpenEXR/ImfFrameBuffer.h>
+#include <OpenEXR/ImfHeader.h>
+#include <OpenEXR/ImfInputFile.h>
+#include <stb/stb_image.h>
+
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+namespace testsupport {
+
+// Linear RGB floats, row 0 first.
+struct FloatImage {
+    int width = 0;
+    int height = 0;
+    std::vector<float> rgb;
+    const float* pixel(int column, int row) const { return rgb.data() + 3 * (static_cast<size_t>(row) * width + column); }
+};
+
+// Runs the validator on the files; its report goes to `report`. True when
+// it found neither errors nor warnings.
+inline bool gltfValidatorClean(const std::vector<std::string>& files, std::string& report) {
+    std::vector<std::string> args = {std::string(GLOWBAKE_SOURCE_DIR) + "/tools/gltf-validator/validate.js"};
+    args.insert(args.end(), files.begin(), files.end());
+    const RunResult r = run(".", "node", args);
+    report = r.out + r.err;
+    return r.status == 0;
+}
+
+inline bool readExr(const std::string& path, FloatImage& image) {
+    try {
+        Imf::InputFile file(path.c_str());
+        const Imath::Box2i window = file.header().dataWindow();
+        image.width = window.max.x - window.min.x + 1;
+        image.height = window.max.y - window.min.y + 1;
+        if (file.header().lineOrder() != Imf::INCREASING_Y) return false;
+        image.rgb.assign(static_cast<size_t>(image.width) * image.height * 3, -1.0f);
+        Imf::FrameBuffer frame;
+        const char* names[3] = {"R", "G", "B"};
+        for (int c = 0; c < 3; ++c) {
+            if (!file.header().channels().findChannel(names[c])) return false;
+            char* base = reinterpret_cast<char*>(image.rgb.data() + c) -
+                         (static_cast<ptrdiff_t>(window.min.x) + static_cast<ptrdiff_t>(window.min.y) * image.width) * 12;
+            frame.insert(names[c], Imf::Slice(Imf::FLOAT, base, 12, 12 * static_cast<size_t>(image.width)));
+        }
+        file.setFrameBuffer(frame);
+        file.readPixels(window.min.y, window.max.y);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+inline bool readHdr(const std::string& path, FloatImage& image) {
+    int channels = 0;
+    float* data = stbi_loadf(path.c_str(), &image.width, &image.height, &channels, 3);
+    if (!data) return false;
+    image.rgb.assign(data, data + static_cast<size_t>(image.width) * image.height * 3);
+    stbi_image_free(data);
+    return true;
+}
+
+}  // namespace testsupport
