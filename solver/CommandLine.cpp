@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 void printUsage() {
     std::printf("usage:\n");
@@ -18,6 +20,16 @@ void printUsage() {
     std::printf("Glowbake -m test.mdl -o test.out -h myHemicube.hc -w 2.3 -a 50.0 -i 0.01 -s 0.05 \n\n\t");
     std::printf("Glowbake\n\n\t");
     std::printf("(if no parameters specified, parameters are read from %s file)\n\n", kTokenFileName);
+}
+
+void printHelp() {
+    printUsage();
+    std::printf("added options, anywhere among the others or in %s:\n\t", kTokenFileName);
+    std::printf("--gltf FILE        the lit scene as glTF 2.0: FILE.glb, or FILE.gltf with FILE.bin and FILE.png\n\t");
+    std::printf("--lightmap FILE    the lightmap atlas: .exr or .hdr linear radiosity, .png the picture\n\t");
+    std::printf("--irradiance FILE  the light arriving at each texel, (B - E) / reflectance, as .exr or .hdr\n\t");
+    std::printf("--exposure EV      stops added to the automatic exposure of the picture (default 0)\n\t");
+    std::printf("--help             this text\n\n");
 }
 
 bool readTokenFile(const char* fileName, std::vector<std::string>& tokens, std::string& problem) {
@@ -77,6 +89,54 @@ CommandLineResult help() {
     return CommandLineResult::Help;
 }
 
+// Takes the long options out of the arguments, walking them as the option
+// walk does (the word after a value option is its value, whatever it looks
+// like), so that what remains is the classic command line.
+CommandLineResult takeLongOptions(std::vector<std::string>& args, ExportSettings& exports) {
+    std::vector<std::string> rest = {args[0]};
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() >= 2 && arg[0] == '-' && arg[1] != '-' && takesValue(arg[1]) && i + 1 < args.size()) {
+            rest.push_back(arg);
+            rest.push_back(args[++i]);
+            continue;
+        }
+        if (arg.size() < 3 || arg[0] != '-' || arg[1] != '-') {
+            rest.push_back(arg);
+            continue;
+        }
+        if (arg == "--help") {
+            printHelp();
+            return CommandLineResult::Help;
+        }
+        std::string* file = arg == "--gltf" ? &exports.gltfFile : arg == "--lightmap" ? &exports.lightmapFile
+                          : arg == "--irradiance" ? &exports.irradianceFile : nullptr;
+        if (!file && arg != "--exposure") {
+            rest.push_back(arg);  // the option walk reports it
+            continue;
+        }
+        if (i + 1 >= args.size() || args[i + 1].empty()) {
+            std::printf("missing value for option:  %s\n\n", arg.c_str());
+            return usageError();
+        }
+        const std::string& value = args[++i];
+        exports.given = true;
+        if (file) {
+            *file = value;
+            continue;
+        }
+        char* end = nullptr;
+        const double stops = std::strtod(value.c_str(), &end);
+        if (*end != '\0' || !std::isfinite(stops) || std::fabs(stops) > 100.0) {
+            std::printf("--exposure takes a number of stops from -100 to 100, not:  %s\n\n", value.c_str());
+            return usageError();
+        }
+        exports.exposureStops = static_cast<float>(stops);
+    }
+    args.swap(rest);
+    return CommandLineResult::Run;
+}
+
 // With too few arguments the usage text is due anyway; a -? among them makes
 // it a request for help rather than an error.
 bool asksForHelp(const std::vector<std::string>& args) {
@@ -110,6 +170,8 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv, Settings& 
         args.insert(args.end(), tokens.begin(), tokens.end());
     }
 
+    const CommandLineResult longOptions = takeLongOptions(args, settings.exports);
+    if (longOptions != CommandLineResult::Run) return longOptions;
     if (args.size() < 12) return asksForHelp(args) ? help() : usageError();
 
     const int count = static_cast<int>(args.size());

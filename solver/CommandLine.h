@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "ExportSettings.h"
+
 // The solver's settings, as given with the options or by "Glowbake.ini".
 struct Settings {
     float hemicubeWorldWide = 0.0f;  // -w: world width of the hemicube's top face
@@ -16,6 +18,7 @@ struct Settings {
     std::string outputFile = "Glowbake.out";  // -o
     bool haveModelFile = false;
     bool haveHemicubeFile = false;
+    ExportSettings exports;    // --gltf, --lightmap, --irradiance, --exposure
 };
 
 // What the argument walk decided.
@@ -27,6 +30,8 @@ enum class CommandLineResult { Run, Help, Error };
 CommandLineResult parseCommandLine(int argc, const char* const* argv, Settings& settings);
 
 void printUsage();
+// The usage text followed by the long options (--help).
+void printHelp();
 
 // Reads whitespace-separated words from the token file. At most
 // kMaxTokens words of at most kMaxTokenLength characters are accepted;

@@ -4,19 +4,9 @@
 #include <vector>
 
 #include "Atlas.h"
+#include "ExportSettings.h"
 #include "LinearImage.h"
 #include "OutputFile.h"
-
-// The lighting exported beside the scene file: a glTF of the lit scene, the
-// atlas as HDR or as a picture, and the irradiance atlas.
-struct ExportSettings {
-    std::string gltfFile;        // --gltf: a .glb, or a .gltf with its .bin and .png beside it; empty: none
-    std::string lightmapFile;    // --lightmap: .exr/.hdr linear radiosity, .png the picture; empty: none
-    std::string irradianceFile;  // --irradiance: .exr/.hdr light arriving per texel; empty: none
-    float exposureStops = 0.0f;  // --exposure: stops added to the automatic exposure; 0 keeps it
-
-    bool any() const { return !gltfFile.empty() || !lightmapFile.empty() || !irradianceFile.empty(); }
-};
 
 // A named run of consecutive patches that becomes one glTF node and mesh.
 struct ExportMesh {
