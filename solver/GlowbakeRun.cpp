@@ -11,6 +11,8 @@
 #include "CommandLine.h"
 #include "GlowbakeError.h"
 #include "HemicubeFile.h"
+#include "LightmapAtlas.h"
+#include "LightmapExport.h"
 #include "Limits.h"
 #include "ModelFile.h"
 #include "OutputFile.h"
@@ -58,6 +60,47 @@ void reportError(const char* message) {
     std::fprintf(stderr, "Glowbake: error: %s\n", message);
 }
 
+// The atlas of every chart, refused before the solve when it would be too
+// large, naming a texture size that fits.
+AtlasLayout planAtlas(const Radiosity& radiosity, const std::vector<PatchLayout>& layouts, int textSize) {
+    AtlasLayout atlas;
+    if (packAtlas(chartSizes(layouts), kMaxAtlasSide, atlas)) return atlas;
+    const int fits = largestFittingTextSize(radiosity.model.patches, radiosity.largestPatchArea, textSize);
+    throw GlowbakeError("the lightmap atlas for texture_size " + std::to_string(textSize) + " would exceed " +
+                        std::to_string(kMaxAtlasSide) + " texels a side" +
+                        (fits > 0 ? "; -t " + std::to_string(fits) + " fits" : "; the model has too many patches"));
+}
+
+// Bakes the float atlases of the solved scene and writes every export into
+// its temporary file; returns the exposure of the picture.
+double writeLightmapExports(const ExportSettings& settings, const Radiosity& radiosity,
+                            const std::vector<PatchLayout>& layouts, const AtlasLayout& atlas,
+                            ExportOutputs& outputs) {
+    LightmapAtlases atlases = bakeAtlases(radiosity, layouts, atlas, !settings.irradianceFile.empty());
+    ExportScene scene;
+    scene.layout = atlas;
+    scene.radiosity = std::move(atlases.radiosity);
+    scene.irradiance = std::move(atlases.irradiance);
+    scene.exposure = meterElements(radiosity).exposure(settings.exposureStops);
+    for (int p = 0; p < radiosity.numPatches; ++p) {
+        for (const Vec3& v : radiosity.model.patches[p].vertices)
+            scene.corners.insert(scene.corners.end(), {v.x, v.y, v.z});
+        for (int t = 0; t < 3; ++t) scene.anchors.insert(scene.anchors.end(), {layouts[p].anchorU[t], layouts[p].anchorV[t]});
+    }
+    for (const ModelMesh& m : radiosity.model.meshes) scene.meshes.push_back({m.name, m.firstPatch, m.patchCount});
+    if (scene.meshes.empty()) scene.meshes.push_back({"model", 0, radiosity.numPatches});
+    writeExports(settings, scene, outputs);
+    return scene.exposure;
+}
+
+void printExposure(const ExportSettings& settings, double exposure) {
+    std::string files;
+    for (const std::string* name : {&settings.gltfFile, &settings.lightmapFile, &settings.irradianceFile})
+        if (!name->empty()) files += " " + *name;
+    std::printf("exposure %.6g (automatic %+g EV); written:%s\n", exposure, settings.exposureStops,
+                files.empty() ? " nothing else" : files.c_str());
+}
+
 }  // namespace
 
 int runGlowbake(int argc, const char* const* argv) {
@@ -90,6 +133,12 @@ int runGlowbake(int argc, const char* const* argv) {
     if (!modelFile) return failWithUsage();
     FilePtr hemicubeFile = openInput(settings.haveHemicubeFile, settings.hemicubeFile, "hemicube_file", "rb");
     if (!hemicubeFile) return failWithUsage();
+    ExportOutputs exportOutputs;
+    std::string problem;
+    if (!exportOutputs.open(settings.exports, problem)) {
+        reportError(problem.c_str());
+        return 1;
+    }
 
     const std::time_t start = std::time(nullptr);
     // The fixed progress text goes to standard output; the same progress as
@@ -107,12 +156,22 @@ int runGlowbake(int argc, const char* const* argv) {
         Radiosity mainRadiosity(std::move(model), tables, solverSettings(settings), progress);
         const std::vector<PatchLayout> layouts =
             layoutTextures(mainRadiosity.model.patches, settings.textSize, mainRadiosity.largestPatchArea);
+        const bool exporting = settings.exports.any();
+        const AtlasLayout atlas = exporting ? planAtlas(mainRadiosity, layouts, settings.textSize) : AtlasLayout();
         mainRadiosity.solve();
         progress.say("\n\nOutputing to disk...\n");
         writeSceneFile(output.stream(), settings.outputFile, mainRadiosity, layouts, progress);
         progress.say("Done\n");
+        const double exposure = exporting ? writeLightmapExports(settings.exports, mainRadiosity, layouts, atlas,
+                                                                 exportOutputs)
+                                          : settings.exports.given
+                                                ? meterElements(mainRadiosity).exposure(settings.exports.exposureStops)
+                                                : 1.0;
         statusLine.finish();
-        output.commit();
+        std::vector<OutputFile*> outputs = exportOutputs.files();
+        outputs.insert(outputs.begin(), &output);
+        commitAll(outputs);
+        if (settings.exports.given) printExposure(settings.exports, exposure);
         const std::time_t end = std::time(nullptr);
         std::printf("\n%d seconds elapsed.\n", static_cast<int>(end - start));
     } catch (const GlowbakeError& e) {
