@@ -14,6 +14,7 @@
 //
 // A texel type T provides:
 //   T::Value                       the stored texel
+//   blank()                        a texel that holds no colour yet
 //   fromColor(c, w)                a colour weighted by w (alpha unweighted)
 //   scale(v, w)                    every component, alpha included, times w
 //   add(a, b)                      the sum of two texels
@@ -25,6 +26,7 @@
 // saturates at 255, byte by byte.
 struct PackedTexel {
     using Value = std::uint32_t;
+    static Value blank() { return 0u; }
     static Value fromColor(const Color& c, float weight);
     static Value scale(Value v, float weight);
     static Value add(Value a, Value b);
@@ -38,6 +40,9 @@ struct PackedTexel {
 // 1 in place of the alpha byte.
 struct FloatTexel {
     using Value = Color;
+    // Not Color(): its alpha of 1 would mark every texel painted, and the
+    // fills would leave the gaps between edges black.
+    static Value blank() { return Color(0.0f, 0.0f, 0.0f, 0.0f); }
     static Value fromColor(const Color& c, float weight) {
         return Color(c.r * weight, c.g * weight, c.b * weight, c.a);
     }
@@ -65,7 +70,7 @@ struct TextureOf {
     int high = 0;
     std::vector<Value> texels;
 
-    TextureOf(int w, int h) : wide(w), high(h), texels(static_cast<size_t>(w) * h, Value()) {}
+    TextureOf(int w, int h) : wide(w), high(h), texels(static_cast<size_t>(w) * h, T::blank()) {}
     Value& at(int x, int y) { return texels[static_cast<size_t>(y) * wide + x]; }
     const Value& at(int x, int y) const { return texels[static_cast<size_t>(y) * wide + x]; }
 };
