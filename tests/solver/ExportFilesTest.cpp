@@ -11,197 +11,76 @@
 #include "ExportReaders.h"
 #include "LightmapExport.h"
 #include "PngImage.h"
+#include "SolverTestUtil.h"
 #include "TestSupport.h"
 
 using namespace testsupport;
 
 namespace {
 
-// Three patches in two meshes; every chart is one flat colour, so every
-// reader's texels can be checked against it.
-struct Fixture {
-    ExportScene scene;
-    std::vector<ChartSize> charts = {{8, 8}, {4, 4}, {16, 16}};
-    std::vector<std::vector<float>> colors = {{0.1f, 0.2f, 0.3f}, {0.05f, 0.4f, 0.02f}, {12.0f, 10.0f, 8.0f}};
+// A floor of two triangles (reflectance 0.6) under a small lamp that
+// reflects nothing, facing down: the lamp's radiosity is its emission
+// exactly, the brightest value of the scene.
+const char* kLampFloor =
+    "3\n"
+    "0 0 0  1 1 0  1 0 0  0.6 0.6 0.6  0 0 0\n"
+    "0 0 0  0 1 0  1 1 0  0.6 0.6 0.6  0 0 0\n"
+    "0.4 0.4 0.3  0.6 0.4 0.3  0.4 0.6 0.3  0 0 0  1 0.9 0.8\n";
+const float kLampEmission[3] = {1.0f, 0.9f, 0.8f};
 
-    Fixture() {
-        // Lit side up (+y): seen from above, the corners run clockwise.
-        scene.corners = {0, 0, 0, 0, 0, 4, 4, 0, 0,   4, 0, 0, 0, 0, 4, 4, 0, 4,   1, 3, 1, 1, 3, 2, 2, 3, 1};
-        scene.corners[19] = 3;
-        // The lamp faces down: its corners run clockwise seen from below.
-        scene.corners = {0, 0, 0, 0, 0, 4, 4, 0, 0,   4, 0, 0, 0, 0, 4, 4, 0, 4,   1, 3, 1, 2, 3, 1, 1, 3, 2};
-        scene.anchors = {0, 0, 0, 7, 7, 0,   3, 0, 0, 3, 3, 3,   1, 1, 14, 1, 1, 14};
-        scene.meshes = {{"floor \"tiles\"", 0, 2}, {"lamp", 2, 1}};
-        if (!packAtlas(charts, kMaxAtlasSide, scene.layout)) throw std::runtime_error("pack");
-        scene.radiosity = LinearImage(scene.layout.wide, scene.layout.high);
-        scene.irradiance = LinearImage(scene.layout.wide, scene.layout.high);
-        for (int p = 0; p < 3; ++p) {
-            const size_t n = static_cast<size_t>(charts[p].wide) * charts[p].high;
-            std::vector<float> chart, arriving;
-            for (size_t i = 0; i < n; ++i) {
-                for (int c = 0; c < 3; ++c) {
-                    chart.push_back(colors[p][c]);
-                    arriving.push_back(colors[p][c] * 0.5f);
-                }
-            }
-            placeChart(scene.radiosity, scene.layout, p, charts[p], chart.data());
-            placeChart(scene.irradiance, scene.layout, p, charts[p], arriving.data());
-        }
-        scene.exposure = 1.5;
-    }
-
-    // Texture coordinate of corner t of patch p, from the chart's place.
-    void expectedUv(int p, int t, float& u, float& v) const {
-        u = static_cast<float>(scene.layout.chartX[p] + scene.anchors[p * 6 + t * 2]) / scene.layout.wide;
-        v = static_cast<float>(scene.layout.chartY[p] + scene.anchors[p * 6 + t * 2 + 1]) / scene.layout.high;
-    }
-};
-
-void writeAll(const ExportSettings& settings, const ExportScene& scene) {
-    ExportOutputs outputs;
-    std::string problem;
-    ASSERT_TRUE(outputs.open(settings, problem)) << problem;
-    writeExports(settings, scene, outputs);
-    commitAll(outputs.files());
+std::vector<std::string> lampFloorArgs(const std::string& output) {
+    return {"-m", "lamp.mdl", "-h", GLOWBAKE_DEFAULT_HEMICUBE, "-o", output, "-w", "0.05", "-a", "0.5",
+            "-i", "0.0001", "-s", "0.02", "-t", "16"};
 }
 
-// Assimp's view of a written glTF against the fixture: meshes, triangles,
-// corners, front faces, both texture coordinate sets and the material.
-void checkWithAssimp(const std::string& path, const Fixture& f, const std::string& texturePath) {
-    SCOPED_TRACE(path);
-    Assimp::Importer importer;
-    const aiScene* scene = importer.ReadFile(path, 0);
-    ASSERT_TRUE(scene) << importer.GetErrorString();
-    ASSERT_EQ(scene->mNumMeshes, 2u);
-    int patch = 0;
-    for (unsigned m = 0; m < 2; ++m) {
-        const aiMesh* mesh = scene->mMeshes[m];
-        EXPECT_EQ(std::string(mesh->mName.C_Str()), f.scene.meshes[m].name);
-        ASSERT_EQ(mesh->mNumFaces, static_cast<unsigned>(f.scene.meshes[m].patchCount));
-        ASSERT_TRUE(mesh->HasTextureCoords(0));
-        ASSERT_TRUE(mesh->HasTextureCoords(1));
-        for (unsigned face = 0; face < mesh->mNumFaces; ++face, ++patch) {
-            ASSERT_EQ(mesh->mFaces[face].mNumIndices, 3u);
-            const unsigned* idx = mesh->mFaces[face].mIndices;
-            const float* model = &f.scene.corners[patch * 9];
-            // The model's corner each glTF vertex is, found by position.
-            int corner[3];
-            for (int k = 0; k < 3; ++k) {
-                const aiVector3D& p = mesh->mVertices[idx[k]];
-                corner[k] = -1;
-                for (int t = 0; t < 3; ++t)
-                    if (p.x == model[t * 3] && p.y == model[t * 3 + 1] && p.z == model[t * 3 + 2]) corner[k] = t;
-                ASSERT_GE(corner[k], 0);
-                float u, v;
-                f.expectedUv(patch, corner[k], u, v);
-                for (int set = 0; set < 2; ++set) {
-                    // Assimp turns glTF's v (down from the image's top row)
-                    // into its own convention, v up from the bottom row.
-                    EXPECT_FLOAT_EQ(mesh->mTextureCoords[set][idx[k]].x, u);
-                    EXPECT_FLOAT_EQ(mesh->mTextureCoords[set][idx[k]].y, 1.0f - v);
-                }
-            }
-            // Counter-clockwise front: (b - a) x (c - a) of glTF's order
-            // points where the model's normal (v2 - v0) x (v1 - v0) does.
-            const aiVector3D a = mesh->mVertices[idx[0]], b = mesh->mVertices[idx[1]], c = mesh->mVertices[idx[2]];
-            const aiVector3D ccw = (b - a) ^ (c - a);
-            const aiVector3D v0(model[0], model[1], model[2]), v1(model[3], model[4], model[5]),
-                v2(model[6], model[7], model[8]);
-            const aiVector3D lit = (v2 - v0) ^ (v1 - v0);
-            EXPECT_GT(ccw * lit, 0.0f) << "patch " << patch;
+// One scene-file record: its anchors and W x H packed texels.
+struct SceneRecord {
+    int wide = 0, high = 0;
+    int anchorU[3], anchorV[3];
+    float corners[9];
+    std::vector<std::uint32_t> texels;
+};
+
+std::vector<SceneRecord> readScene(const std::string& bytes) {
+    std::vector<SceneRecord> records(static_cast<size_t>(solvertest::intAt(bytes, 0)));
+    size_t at = 4;
+    for (SceneRecord& r : records) {
+        for (float& c : r.corners) c = solvertest::floatAt(bytes, at), at += 4;
+        r.wide = solvertest::intAt(bytes, at);
+        r.high = solvertest::intAt(bytes, at + 4);
+        at += 8;
+        for (int t = 0; t < 3; ++t) {
+            r.anchorU[t] = solvertest::intAt(bytes, at);
+            r.anchorV[t] = solvertest::intAt(bytes, at + 4);
+            at += 8;
         }
-        const aiMaterial* material = scene->mMaterials[mesh->mMaterialIndex];
-        int shading = 0;
-        EXPECT_EQ(material->Get(AI_MATKEY_SHADING_MODEL, shading), aiReturn_SUCCESS);
-        EXPECT_EQ(shading, aiShadingMode_Unlit);
-        aiString texture;
-        ASSERT_EQ(material->GetTexture(aiTextureType_DIFFUSE, 0, &texture), aiReturn_SUCCESS);
-        EXPECT_EQ(std::string(texture.C_Str()), texturePath);
+        for (int i = 0; i < r.wide * r.high; ++i, at += 4) r.texels.push_back(solvertest::wordAt(bytes, at));
     }
+    return records;
+}
+
+// The number after "exposure " on the line the run adds to its output.
+double printedExposure(const std::string& out) {
+    const size_t at = out.find("\nexposure ");
+    return at == std::string::npos ? -1.0 : std::atof(out.c_str() + at + 10);
+}
+
+std::string withoutElapsed(const std::string& out) { return out.substr(0, out.rfind("\n\n")); }
+
+// A written export that is never committed: a failing run.
+ExportScene smallScene() {
+    ExportScene scene;
+    scene.corners = {0, 0, 0, 0, 0, 4, 4, 0, 0};
+    scene.anchors = {0, 0, 0, 3, 3, 0};
+    scene.meshes = {{"m", 0, 1}};
+    packAtlas({{4, 4}}, kMaxAtlasSide, scene.layout);
+    scene.radiosity = LinearImage(scene.layout.wide, scene.layout.high);
+    return scene;
 }
 
 }  // namespace
 
-TEST(ExportFiles, ReadBackByIndependentReaders) {
-    const Fixture f;
-    ScratchDir dir;
-    ExportSettings glb;
-    glb.gltfFile = dir.file("lit.glb");
-    glb.lightmapFile = dir.file("lit.png");
-    glb.irradianceFile = dir.file("arriving.exr");
-    writeAll(glb, f.scene);
-    ExportSettings text;
-    text.gltfFile = dir.file("lit text.gltf");
-    text.lightmapFile = dir.file("lit.exr");
-    text.irradianceFile = dir.file("arriving.hdr");
-    writeAll(text, f.scene);
-    ExportSettings radiance;
-    radiance.gltfFile = dir.file("lit.gltf");
-    radiance.lightmapFile = dir.file("lit.hdr");
-    writeAll(radiance, f.scene);
-
-    // The name with a space checks the escaped URIs of the files beside it
-    // (Assimp 5.2 does not decode escapes, so it reads the other one).
-    std::string report;
-    EXPECT_TRUE(gltfValidatorClean({dir.file("lit.glb"), dir.file("lit text.gltf"), dir.file("lit.gltf")}, report))
-        << report;
-    EXPECT_NE(report.find("lit text.gltf: 0 errors, 0 warnings"), std::string::npos) << report;
-
-    checkWithAssimp(dir.file("lit.glb"), f, "*0");
-    checkWithAssimp(dir.file("lit.gltf"), f, "lit.png");
-    {
-        // The .glb carries the same picture as the .png written beside it.
-        Assimp::Importer importer;
-        const aiScene* scene = importer.ReadFile(dir.file("lit.glb"), 0);
-        ASSERT_TRUE(scene);
-        ASSERT_EQ(scene->mNumTextures, 1u);
-        const aiTexture* t = scene->mTextures[0];
-        EXPECT_EQ(t->mHeight, 0u);
-        EXPECT_TRUE(t->CheckFormat("png"));
-        const std::string embedded(reinterpret_cast<const char*>(t->pcData), t->mWidth);
-        EXPECT_EQ(embedded, readFile(dir.file("lit.png")));
-        EXPECT_EQ(readFile(dir.file("lit text.png")), readFile(dir.file("lit.png")));
-    }
-
-    // Every chart texel and ring texel read back where the layout put it.
-    PngImage png;
-    FloatImage exr, hdr, arrivingExr, arrivingHdr;
-    ASSERT_TRUE(readPng(dir.file("lit.png"), png));
-    ASSERT_TRUE(readExr(dir.file("lit.exr"), exr));
-    ASSERT_TRUE(readHdr(dir.file("lit.hdr"), hdr));
-    ASSERT_TRUE(readExr(dir.file("arriving.exr"), arrivingExr));
-    ASSERT_TRUE(readHdr(dir.file("arriving.hdr"), arrivingHdr));
-    for (const auto* size : {&png.width, &exr.width, &hdr.width, &arrivingExr.width, &arrivingHdr.width})
-        EXPECT_EQ(*size, f.scene.layout.wide);
-    for (const auto* size : {&png.height, &exr.height, &hdr.height, &arrivingExr.height, &arrivingHdr.height})
-        EXPECT_EQ(*size, f.scene.layout.high);
-    for (int p = 0; p < 3; ++p) {
-        SCOPED_TRACE(p);
-        const int x0 = f.scene.layout.chartX[p] - kAtlasRing, y0 = f.scene.layout.chartY[p] - kAtlasRing;
-        const int x1 = f.scene.layout.chartX[p] + f.charts[p].wide + kAtlasRing;
-        const int y1 = f.scene.layout.chartY[p] + f.charts[p].high + kAtlasRing;
-        for (int y = y0; y < y1; ++y) {
-            for (int x = x0; x < x1; ++x) {
-                for (int c = 0; c < 3; ++c) {
-                    const float want = f.colors[p][c];
-                    ASSERT_EQ(exr.pixel(x, y)[c], want) << x << "," << y;
-                    ASSERT_EQ(arrivingExr.pixel(x, y)[c], want * 0.5f);
-                    // RGBE keeps 8 bits of mantissa under a shared exponent.
-                    const float scale = *std::max_element(f.colors[p].begin(), f.colors[p].end());
-                    ASSERT_NEAR(hdr.pixel(x, y)[c], want, scale / 128);
-                    ASSERT_NEAR(arrivingHdr.pixel(x, y)[c], want * 0.5f, scale / 256);
-                    // sRGB of the exposed value, clipped: the lamp is white.
-                    const double exposed = std::min(1.0, want * f.scene.exposure);
-                    const double level = exposed <= 0.0031308 ? 12.92 * exposed
-                                                              : 1.055 * std::pow(exposed, 1 / 2.4) - 0.055;
-                    ASSERT_NEAR(png.pixel(x, y)[c], level * 255, 1.0);
-                }
-            }
-        }
-    }
-}
-
-TEST(ExportFiles, BadNamesAreRefusedAndNothingIsPublishedEarly) {
+TEST(ExportOutputs, BadNamesAreRefusedAndNothingIsPublishedEarly) {
     ScratchDir dir;
     struct Case {
         ExportSettings settings;
@@ -230,7 +109,6 @@ TEST(ExportFiles, BadNamesAreRefusedAndNothingIsPublishedEarly) {
 
     // Files are written in full before any of them replaces the user's.
     writeFile(dir.file("keep.glb"), "old");
-    const Fixture f;
     ExportSettings settings;
     settings.gltfFile = dir.file("keep.glb");
     settings.lightmapFile = dir.file("keep.exr");
@@ -238,10 +116,201 @@ TEST(ExportFiles, BadNamesAreRefusedAndNothingIsPublishedEarly) {
         ExportOutputs outputs;
         std::string problem;
         ASSERT_TRUE(outputs.open(settings, problem));
-        writeExports(settings, f.scene, outputs);
+        writeExports(settings, smallScene(), outputs);
         // The run fails here: the outputs are dropped unpublished.
     }
     EXPECT_EQ(readFile(dir.file("keep.glb")), "old");
     EXPECT_FALSE(std::filesystem::exists(dir.file("keep.exr")));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 1);
+}
+
+// The program with every added option, read back by readers nobody here
+// wrote, against the scene file of the same run and the model's own values.
+TEST(ExportFiles, SolvedSceneReadBackByIndependentReaders) {
+    ScratchDir dir;
+    writeFile(dir.file("lamp.mdl"), kLampFloor);
+    const RunResult plain = runGlowbake(dir.path.string(), lampFloorArgs("plain.out"));
+    ASSERT_EQ(plain.status, 0) << plain.err;
+
+    // Long options before, between and after the others; a name with a space.
+    std::vector<std::string> args = lampFloorArgs("lit.out");
+    args.insert(args.begin(), {"--gltf", "lit.glb"});
+    args.insert(args.begin() + 6, {"--lightmap", "lit.exr"});
+    args.insert(args.end(), {"--irradiance", "arriving.hdr", "--exposure", "1"});
+    const RunResult lit = runGlowbake(dir.path.string(), args);
+    ASSERT_EQ(lit.status, 0) << lit.err;
+    args = lampFloorArgs("text.out");
+    args.insert(args.end(), {"--gltf", "lit text.gltf", "--lightmap", "lit.png"});
+    const RunResult text = runGlowbake(dir.path.string(), args);
+    ASSERT_EQ(text.status, 0) << text.err;
+    // The same words from the token file.
+    std::string words;
+    for (const std::string& a : lampFloorArgs("ini.out")) words += a + "\n";
+    writeFile(dir.file("Glowbake.ini"), words + "--lightmap ini.exr\n");
+    const RunResult ini = runGlowbake(dir.path.string(), {});
+    ASSERT_EQ(ini.status, 0) << ini.err;
+
+    // The scene file is untouched by the exports; standard output gains one line.
+    const std::string sceneBytes = readFile(dir.file("plain.out"));
+    EXPECT_EQ(readFile(dir.file("lit.out")), sceneBytes);
+    EXPECT_EQ(readFile(dir.file("text.out")), sceneBytes);
+    const size_t line = lit.out.find("\nexposure ");
+    ASSERT_NE(line, std::string::npos) << lit.out;
+    const size_t lineEnd = lit.out.find('\n', line + 1);
+    EXPECT_EQ(withoutElapsed(lit.out.substr(0, line + 1) + lit.out.substr(lineEnd + 1)), withoutElapsed(plain.out));
+    EXPECT_NE(lit.out.find("lit.glb lit.exr arriving.hdr", line), std::string::npos) << lit.out;
+    EXPECT_EQ(plain.out.find("exposure"), std::string::npos);
+    // One stop more is twice the exposure.
+    EXPECT_NEAR(printedExposure(lit.out), 2 * printedExposure(text.out), 1e-5 * printedExposure(lit.out));
+    EXPECT_EQ(readFile(dir.file("ini.exr")), readFile(dir.file("lit.exr")));
+
+    std::string report;
+    EXPECT_TRUE(gltfValidatorClean({dir.file("lit.glb"), dir.file("lit text.gltf")}, report)) << report;
+    EXPECT_NE(report.find("lit text.gltf: 0 errors, 0 warnings"), std::string::npos) << report;
+
+    // Assimp: one mesh of three triangles, corners as in the model, front
+    // faces counter-clockwise, both texture coordinate sets, the picture.
+    const std::vector<SceneRecord> records = readScene(sceneBytes);
+    ASSERT_EQ(records.size(), 3u);
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(dir.file("lit.glb"), 0);
+    ASSERT_TRUE(scene) << importer.GetErrorString();
+    ASSERT_EQ(scene->mNumMeshes, 1u);
+    const aiMesh* mesh = scene->mMeshes[0];
+    ASSERT_EQ(mesh->mNumFaces, 3u);
+    ASSERT_TRUE(mesh->HasTextureCoords(0) && mesh->HasTextureCoords(1));
+    FloatImage exr, arriving;
+    ASSERT_TRUE(readExr(dir.file("lit.exr"), exr));
+    ASSERT_TRUE(readHdr(dir.file("arriving.hdr"), arriving));
+    EXPECT_EQ(arriving.width, exr.width);
+    EXPECT_EQ(arriving.height, exr.height);
+    int chartX[3] = {-1, -1, -1}, chartY[3] = {-1, -1, -1};
+    for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
+        ASSERT_EQ(mesh->mFaces[f].mNumIndices, 3u);
+        const unsigned* idx = mesh->mFaces[f].mIndices;
+        const SceneRecord& r = records[f];
+        const aiVector3D v0(r.corners[0], r.corners[1], r.corners[2]), v1(r.corners[3], r.corners[4], r.corners[5]),
+            v2(r.corners[6], r.corners[7], r.corners[8]);
+        const aiVector3D a = mesh->mVertices[idx[0]], b = mesh->mVertices[idx[1]], c = mesh->mVertices[idx[2]];
+        EXPECT_GT(((b - a) ^ (c - a)) * ((v2 - v0) ^ (v1 - v0)), 0.0f) << "face " << f;
+        for (int k = 0; k < 3; ++k) {
+            const aiVector3D& p = mesh->mVertices[idx[k]];
+            int t = -1;
+            for (int i = 0; i < 3; ++i)
+                if (p.x == r.corners[3 * i] && p.y == r.corners[3 * i + 1] && p.z == r.corners[3 * i + 2]) t = i;
+            ASSERT_GE(t, 0);
+            // Atlas column = chart column + anchor; Assimp counts v up from
+            // the picture's bottom row, glTF down from its first row.
+            const aiVector3D uv = mesh->mTextureCoords[0][idx[k]];
+            EXPECT_EQ(mesh->mTextureCoords[1][idx[k]], uv);
+            // No half-texel offset: a corner sits on a texel's corner.
+            EXPECT_NEAR(uv.x * exr.width, std::round(uv.x * exr.width), 1e-3);
+            EXPECT_NEAR(uv.y * exr.height, std::round(uv.y * exr.height), 1e-3);
+            const int x = static_cast<int>(std::lround(uv.x * exr.width)) - r.anchorU[t];
+            const int y = static_cast<int>(std::lround((1.0f - uv.y) * exr.height)) - r.anchorV[t];
+            if (k > 0) {
+                EXPECT_EQ(x, chartX[f]);
+                EXPECT_EQ(y, chartY[f]);
+            }
+            chartX[f] = x;
+            chartY[f] = y;
+        }
+    }
+    // The .glb's picture (one stop up) and the .png beside the .gltf.
+    ASSERT_EQ(scene->mNumTextures, 1u);
+    PngImage glbPicture;
+    ASSERT_TRUE(decodePng(std::string(reinterpret_cast<const char*>(scene->mTextures[0]->pcData),
+                                      scene->mTextures[0]->mWidth),
+                          glbPicture));
+    EXPECT_TRUE(readFile(dir.file("lit text.png")) == readFile(dir.file("lit.png")));
+
+    // Texel by texel: the lamp is its emission and receives nothing; the
+    // floor's radiosity is 0.6 of what arrives, and the scene file's bytes
+    // (gamma 1, the lamp's red of 1 as the brightest value) lie at most 7
+    // levels below it (the byte bake truncates four times); the picture is
+    // the sRGB of the exposed radiosity, dithered by less than a level.
+    PngImage png;
+    ASSERT_TRUE(readPng(dir.file("lit.png"), png));
+    const double exposure = printedExposure(text.out);
+    // The sRGB of the exposed radiosity, clipped at 1.
+    auto displayLevel = [](double linear, double exposure) {
+        const double exposed = std::min(1.0, linear * exposure);
+        return 255.0 * (exposed <= 0.0031308 ? 12.92 * exposed : 1.055 * std::pow(exposed, 1 / 2.4) - 0.055);
+    };
+    for (int p = 0; p < 3; ++p) {
+        SCOPED_TRACE(p);
+        const SceneRecord& r = records[p];
+        for (int y = 0; y < r.high; ++y) {
+            for (int x = 0; x < r.wide; ++x) {
+                const float* b = exr.pixel(chartX[p] + x, chartY[p] + y);
+                const float* e = arriving.pixel(chartX[p] + x, chartY[p] + y);
+                const unsigned char* shown = png.pixel(chartX[p] + x, chartY[p] + y);
+                const unsigned char* shownInGlb = glbPicture.pixel(chartX[p] + x, chartY[p] + y);
+                const float brightest = std::max({b[0], b[1], b[2]});
+                for (int ch = 0; ch < 3; ++ch) {
+                    if (p == 2) {
+                        ASSERT_NEAR(b[ch], kLampEmission[ch], 1e-5f);
+                        ASSERT_EQ(e[ch], 0.0f);
+                    } else {
+                        ASSERT_NEAR(e[ch] * 0.6f, b[ch], brightest / 128 + 1e-6f) << x << "," << y;
+                    }
+                    const int byte = static_cast<int>((r.texels[y * r.wide + x] >> (16 - 8 * ch)) & 0xFFu);
+                    ASSERT_GE(b[ch] * 255.0 - byte, -0.01) << x << "," << y;
+                    ASSERT_LT(b[ch] * 255.0 - byte, 7.0) << x << "," << y;
+                    ASSERT_NEAR(shown[ch], displayLevel(b[ch], exposure), 1.01) << x << "," << y;
+                    ASSERT_NEAR(shownInGlb[ch], displayLevel(b[ch], 2 * exposure), 1.01) << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+// Mistakes with the added options: a message naming the option or file,
+// status 1, and nothing created or changed.
+TEST(ExportFiles, ProgramRefusesBadExportsBeforeSolving) {
+    ScratchDir dir;
+    writeFile(dir.file("lamp.mdl"), kLampFloor);
+    // Forty equal triangles: at -t t each chart is t + 4 texels a side with
+    // its ring, and 16384 / 7 fits 7 x 7 = 49 of them but 6 x 6 = 36 does not.
+    // So t + 4 <= 2340.57: -t 2336 is the largest that fits.
+    std::string many = "40\n";
+    for (int i = 0; i < 40; ++i)
+        many += std::to_string(2 * i) + " 0 0  " + std::to_string(2 * i) + " 1 0  " + std::to_string(2 * i + 1) +
+                " 0 0  0.5 0.5 0.5  " + (i == 0 ? "1 1 1\n" : "0 0 0\n");
+    writeFile(dir.file("many.mdl"), many);
+    writeFile(dir.file("keep.out"), "old");
+    struct Case {
+        std::vector<std::string> extra;
+        std::string message;  // on standard error or, for usage errors, standard output
+    };
+    const std::vector<Case> cases = {
+        {{"--gltf", "lit.obj"}, "--gltf file must end in .glb or .gltf: lit.obj"},
+        {{"--lightmap", "lit.jpg"}, "--lightmap file must end in .exr, .hdr or .png: lit.jpg"},
+        {{"--irradiance", "lit.png"}, "--irradiance file must end in .exr or .hdr: lit.png"},
+        {{"--lightmap", "no/such/folder/lit.exr"}, "could not open --lightmap file for writing: no/such/folder/lit.exr"},
+        {{"--exposure", "bright"}, "--exposure takes a number of stops from -100 to 100, not:  bright"},
+        {{"--gltf"}, "missing value for option:  --gltf"},
+        {{"--gltf", "lit.glb", "-m", "many.mdl", "-a", "100", "-t", "2337"},
+         "the lightmap atlas for texture_size 2337 would exceed 16384 texels a side; -t 2336 fits"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::vector<std::string> args = lampFloorArgs("keep.out");
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const RunResult r = runGlowbake(dir.path.string(), args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE((r.err + r.out).find(c.message), std::string::npos) << r.out << r.err;
+        EXPECT_EQ(r.out.find("Projecting"), std::string::npos);
+        EXPECT_EQ(readFile(dir.file("keep.out")), "old");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 3);
+    }
+
+    const RunResult help = runGlowbake(dir.path.string(), {"--help"});
+    EXPECT_EQ(help.status, 0);
+    const size_t usage = help.out.find("usage:\nGlowbake\n");
+    const size_t added = help.out.find("(if no parameters specified, parameters are read from Glowbake.ini file)\n\n");
+    ASSERT_NE(usage, std::string::npos);
+    ASSERT_NE(added, std::string::npos);
+    for (const char* option : {"--gltf FILE", "--lightmap FILE", "--irradiance FILE", "--exposure EV", "--help"})
+        EXPECT_NE(help.out.find(option, added), std::string::npos) << option;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-// Reads a PNG written by the viewer's snapshot as RGB triples, top row first.
+// Reads a PNG (the viewer's snapshot, an exported lightmap) as RGB triples,
+// top row first.
 // Link with libpng (PNG::PNG).
 
 #include <png.h>
@@ -21,11 +22,7 @@ struct PngImage {
     }
 };
 
-inline bool readPng(const std::string& path, PngImage& image) {
-    png_image png;
-    std::memset(&png, 0, sizeof png);
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str())) return false;
+inline bool finishPng(png_image& png, PngImage& image) {
     png.format = PNG_FORMAT_RGB;
     image.width = static_cast<int>(png.width);
     image.height = static_cast<int>(png.height);
@@ -35,6 +32,23 @@ inline bool readPng(const std::string& path, PngImage& image) {
         return false;
     }
     return true;
+}
+
+inline bool readPng(const std::string& path, PngImage& image) {
+    png_image png;
+    std::memset(&png, 0, sizeof png);
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str())) return false;
+    return finishPng(png, image);
+}
+
+// The same from the bytes of a PNG file.
+inline bool decodePng(const std::string& bytes, PngImage& image) {
+    png_image png;
+    std::memset(&png, 0, sizeof png);
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&png, bytes.data(), bytes.size())) return false;
+    return finishPng(png, image);
 }
 
 }  // namespace testsupport
