@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # scripts/demo.sh BUILD_DIR — the demo behind `make demo`: solves the Cornell
-# room (scenes/cornell.mdl) into demo-out/cornell.out, writes
+# room (scenes/cornell.mdl) into demo-out/cornell.out, exports it as
+# demo-out/cornell.glb with its lightmap atlas as demo-out/cornell-lightmap.exr
+# (linear) and demo-out/cornell-lightmap.png (the picture), writes
 # demo-out/GlowbakeView.ini for the viewer and renders demo-out/cornell.png.
 #
 # The settings below take about a minute on a 2-core machine. For a quicker,
@@ -44,6 +46,9 @@ out="$(cd "$out" && pwd)"
 hemicube="$out/hemicube$resolution.hc"
 scene="$out/cornell.out"
 picture="$out/cornell.png"
+gltf="$out/cornell.glb"
+atlasHdr="$out/cornell-lightmap.exr"
+atlasPng="$out/cornell-lightmap.png"
 solveLog="$out/cornell.log"
 
 echo "== demo: hemicube $resolution x $resolution"
@@ -51,13 +56,13 @@ echo "== demo: hemicube $resolution x $resolution"
 
 echo "== demo: solving $model (progress in $solveLog)"
 command=("$solver" -m "$model" -h "$hemicube" -o "$scene" -w 1 -a "$area" -i 0.005 -s "$subdivide" -g "$gamma"
-         -t "$texture")
+         -t "$texture" --gltf "$gltf" --lightmap "$atlasHdr" --lightmap "$atlasPng")
 echo "   ${command[*]}"
 start=$SECONDS
 # The solver prints a line per projection and sweep; show the passes only.
-"${command[@]}" | tee "$solveLog" | grep --line-buffered -E 'patch groups|^Subdivision restart|groups$|Outputing|seconds elapsed' \
+"${command[@]}" | tee "$solveLog" | grep --line-buffered -E 'patch groups|^Subdivision restart|groups$|Outputing|^exposure|seconds elapsed' \
   | sed -u 's/^/   /' || true
-if ! grep -q 'seconds elapsed' "$solveLog" || [ ! -s "$scene" ]; then
+if ! grep -q 'seconds elapsed' "$solveLog" || [ ! -s "$scene" ] || [ ! -s "$gltf" ]; then
   echo "demo: the solver did not finish; see $solveLog" >&2
   exit 1
 fi
@@ -101,6 +106,12 @@ Done.
   scene file: $scene
   picture:    $picture
   settings:   $out/GlowbakeView.ini
+  glTF:       $gltf
+  lightmap:   $atlasHdr (linear HDR), $atlasPng (as shown)
+
+Open the glTF in any glTF viewer, or in Blender with File > Import > glTF 2.0
+(the lighting is in the unlit base colour, so it shows as baked in any view
+mode that draws textures).
 
 Walk through the lit room:
   cd $out && $viewer

@@ -26,7 +26,8 @@ void printHelp() {
     printUsage();
     std::printf("added options, anywhere among the others or in %s:\n\t", kTokenFileName);
     std::printf("--gltf FILE        the lit scene as glTF 2.0: FILE.glb, or FILE.gltf with FILE.bin and FILE.png\n\t");
-    std::printf("--lightmap FILE    the lightmap atlas: .exr or .hdr linear radiosity, .png the picture\n\t");
+    std::printf("--lightmap FILE    the lightmap atlas: .exr or .hdr linear radiosity, .png the picture;\n\t"
+                "                   may be given more than once\n\t");
     std::printf("--irradiance FILE  the light arriving at each texel, (B - E) / reflectance, as .exr or .hdr\n\t");
     std::printf("--exposure EV      stops added to the automatic exposure of the picture (default 0)\n\t");
     std::printf("--help             this text\n\n");
@@ -109,9 +110,9 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, ExportSettings
             printHelp();
             return CommandLineResult::Help;
         }
-        std::string* file = arg == "--gltf" ? &exports.gltfFile : arg == "--lightmap" ? &exports.lightmapFile
-                          : arg == "--irradiance" ? &exports.irradianceFile : nullptr;
-        if (!file && arg != "--exposure") {
+        std::string* file = arg == "--gltf" ? &exports.gltfFile : arg == "--irradiance" ? &exports.irradianceFile
+                          : nullptr;
+        if (!file && arg != "--exposure" && arg != "--lightmap") {
             rest.push_back(arg);  // the option walk reports it
             continue;
         }
@@ -123,6 +124,10 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, ExportSettings
         exports.given = true;
         if (file) {
             *file = value;
+            continue;
+        }
+        if (arg == "--lightmap") {
+            exports.lightmapFiles.push_back(value);
             continue;
         }
         char* end = nullptr;

@@ -95,8 +95,11 @@ double writeLightmapExports(const ExportSettings& settings, const Radiosity& rad
 
 void printExposure(const ExportSettings& settings, double exposure) {
     std::string files;
-    for (const std::string* name : {&settings.gltfFile, &settings.lightmapFile, &settings.irradianceFile})
-        if (!name->empty()) files += " " + *name;
+    std::vector<std::string> names = {settings.gltfFile};
+    names.insert(names.end(), settings.lightmapFiles.begin(), settings.lightmapFiles.end());
+    names.push_back(settings.irradianceFile);
+    for (const std::string& name : names)
+        if (!name.empty()) files += " " + name;
     std::printf("exposure %.6g (automatic %+g EV); written:%s\n", exposure, settings.exposureStops,
                 files.empty() ? " nothing else" : files.c_str());
 }

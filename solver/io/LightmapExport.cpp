@@ -61,13 +61,14 @@ bool ExportOutputs::open(const ExportSettings& settings, std::string& problem) {
             if (!openOutput(gltfPng, withExtension(settings.gltfFile, ".png"), "--gltf", problem)) return false;
         }
     }
-    if (!settings.lightmapFile.empty()) {
-        const std::string ext = extensionOf(settings.lightmapFile);
+    for (const std::string& name : settings.lightmapFiles) {
+        const std::string ext = extensionOf(name);
         if (ext != ".exr" && ext != ".hdr" && ext != ".png") {
-            problem = "--lightmap file must end in .exr, .hdr or .png: " + settings.lightmapFile;
+            problem = "--lightmap file must end in .exr, .hdr or .png: " + name;
             return false;
         }
-        if (!openOutput(lightmap, settings.lightmapFile, "--lightmap", problem)) return false;
+        lightmaps.push_back(std::make_unique<OutputFile>());
+        if (!openOutput(*lightmaps.back(), name, "--lightmap", problem)) return false;
     }
     if (!settings.irradianceFile.empty()) {
         const std::string ext = extensionOf(settings.irradianceFile);
@@ -82,8 +83,10 @@ bool ExportOutputs::open(const ExportSettings& settings, std::string& problem) {
 
 std::vector<OutputFile*> ExportOutputs::files() {
     std::vector<OutputFile*> open;
-    for (OutputFile* f : {&gltf, &gltfBin, &gltfPng, &lightmap, &irradiance})
+    for (OutputFile* f : {&gltf, &gltfBin, &gltfPng, &irradiance})
         if (f->stream()) open.push_back(f);
+    for (const std::unique_ptr<OutputFile>& f : lightmaps)
+        if (f->stream()) open.push_back(f.get());
     return open;
 }
 
@@ -93,16 +96,17 @@ void atlasTexcoord(const AtlasLayout& layout, int patch, int column, int row, fl
 }
 
 void writeExports(const ExportSettings& settings, const ExportScene& scene, ExportOutputs& outputs) {
-    const bool wantPicture = !settings.gltfFile.empty() || extensionOf(settings.lightmapFile) == ".png";
+    bool wantPicture = !settings.gltfFile.empty();
+    for (const std::string& name : settings.lightmapFiles) wantPicture = wantPicture || extensionOf(name) == ".png";
     std::vector<std::uint8_t> png;
     if (wantPicture) {
         png = encodePng(scene.radiosity.wide, scene.radiosity.high, displayBytes(scene.radiosity, scene.exposure));
         if (png.empty()) throw GlowbakeError("could not encode the lightmap picture");
     }
 
-    if (!settings.lightmapFile.empty()) {
-        writeBytes(outputs.lightmap,
-                   extensionOf(settings.lightmapFile) == ".png" ? png : encodeLinear(scene.radiosity, settings.lightmapFile),
+    for (size_t i = 0; i < settings.lightmapFiles.size(); ++i) {
+        const std::string& name = settings.lightmapFiles[i];
+        writeBytes(*outputs.lightmaps[i], extensionOf(name) == ".png" ? png : encodeLinear(scene.radiosity, name),
                    "--lightmap file");
     }
     if (!settings.irradianceFile.empty())

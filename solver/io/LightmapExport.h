@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,8 @@ struct ExportScene {
 // The temporary files of every export asked for, opened before the solve so
 // that a name that cannot be written stops the run before it starts.
 struct ExportOutputs {
-    OutputFile gltf, gltfBin, gltfPng, lightmap, irradiance;
+    OutputFile gltf, gltfBin, gltfPng, irradiance;
+    std::vector<std::unique_ptr<OutputFile>> lightmaps;  // one per --lightmap
 
     // Checks the names (their extensions) and opens the temporaries; on
     // failure returns false with `problem` naming the option and file.

@@ -15,7 +15,7 @@ namespace {
 // interrupted run (Ctrl-C, kill) removes them instead of leaving them beside
 // the outputs. Fixed buffers, because the handler may only make
 // async-signal-safe calls.
-constexpr int kPendingSlots = 8;
+constexpr int kPendingSlots = 16;
 char pendingTemp[kPendingSlots][4096];
 
 extern "C" void removePendingTemp(int sig) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "SceneModelText.h"
+#include "GltfValidator.h"
 #include "PngImage.h"
 #include "TestSupport.h"
 
@@ -52,8 +53,14 @@ TEST(Demo, CoarseRunSolvesWritesSettingsAndRendersTheRoom) {
 
     // The closing message says where things are and how to walk through.
     for (const std::string& expected : {out + "/cornell.out", out + "/cornell.png", std::string("GlowbakeViewer"),
-                                        std::string("E / D"), std::string("Q ")})
+                                        std::string("E / D"), std::string("Q "), out + "/cornell.glb",
+                                        out + "/cornell-lightmap.exr", out + "/cornell-lightmap.png",
+                                        std::string("File > Import > glTF 2.0")})
         EXPECT_NE(demo.out.find(expected), std::string::npos) << expected << " missing from:\n" << demo.out;
+
+    // The glTF passes the Khronos validator without errors or warnings.
+    std::string report;
+    EXPECT_TRUE(testsupport::gltfValidatorClean({out + "/cornell.glb"}, report)) << report;
 
     // The scene file holds every patch of the model, and nothing else.
     const Model room = readModel(std::string(GLOWBAKE_SOURCE_DIR) + "/scenes/cornell.mdl");

@@ -1,8 +1,7 @@
 #pragma once
 
-// Readers nobody here wrote, for checking exported files: the Khronos glTF
-// validator (node), OpenEXR for .exr and stb_image for Radiance .hdr. Link
-// with OpenEXR::OpenEXR and stb.
+// Readers nobody here wrote, for checking exported images: OpenEXR for .exr
+// and stb_image for Radiance .hdr. Link with OpenEXR::OpenEXR and stb.
 
 #include <OpenEXR/ImfChannelList.h>
 #include <OpenEXR/ImfFrameBuffer.h>
@@ -13,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
 
 namespace testsupport {
 
@@ -24,16 +22,6 @@ struct FloatImage {
     std::vector<float> rgb;
     const float* pixel(int column, int row) const { return rgb.data() + 3 * (static_cast<size_t>(row) * width + column); }
 };
-
-// Runs the validator on the files; its report goes to `report`. True when
-// it found neither errors nor warnings.
-inline bool gltfValidatorClean(const std::vector<std::string>& files, std::string& report) {
-    std::vector<std::string> args = {std::string(GLOWBAKE_SOURCE_DIR) + "/tools/gltf-validator/validate.js"};
-    args.insert(args.end(), files.begin(), files.end());
-    const RunResult r = run(".", "node", args);
-    report = r.out + r.err;
-    return r.status == 0;
-}
 
 inline bool readExr(const std::string& path, FloatImage& image) {
     try {
