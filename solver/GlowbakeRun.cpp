@@ -87,8 +87,9 @@ double writeLightmapExports(const ExportSettings& settings, const Radiosity& rad
             scene.corners.insert(scene.corners.end(), {v.x, v.y, v.z});
         for (int t = 0; t < 3; ++t) scene.anchors.insert(scene.anchors.end(), {layouts[p].anchorU[t], layouts[p].anchorV[t]});
     }
-    for (const ModelMesh& m : radiosity.model.meshes) scene.meshes.push_back({m.name, m.firstPatch, m.patchCount});
-    if (scene.meshes.empty()) scene.meshes.push_back({"model", 0, radiosity.numPatches});
+    for (const ModelMesh& m : radiosity.model.meshes)
+        scene.meshes.push_back({m.name, m.material.empty() ? m.name : m.material, m.firstPatch, m.patchCount});
+    if (scene.meshes.empty()) scene.meshes.push_back({"model", "model", 0, radiosity.numPatches});
     writeExports(settings, scene, outputs);
     return scene.exposure;
 }
@@ -100,8 +101,8 @@ void printExposure(const ExportSettings& settings, double exposure) {
     names.push_back(settings.irradianceFile);
     for (const std::string& name : names)
         if (!name.empty()) files += " " + name;
-    std::printf("exposure %.6g (automatic %+g EV); written:%s\n", exposure, settings.exposureStops,
-                files.empty() ? " nothing else" : files.c_str());
+    std::printf("exposure %.6g (automatic %+g EV)%s%s\n", exposure, settings.exposureStops,
+                files.empty() ? "" : "; written:", files.c_str());
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ std::string sceneJson(const GltfScene& scene, BinaryBuffer& buffer, const std::s
                   std::to_string(position) + ",\"NORMAL\":" + std::to_string(normal) +
                   ",\"TEXCOORD_0\":" + std::to_string(uv0) + ",\"TEXCOORD_1\":" + std::to_string(uv1) +
                   "},\"material\":" + index + ",\"mode\":4}]}";
-        materials += separator + "{\"name\":" + quoted(mesh.name) +
+        materials += separator + "{\"name\":" + quoted(mesh.material) +
                      ",\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0,\"texCoord\":0},"
                      "\"metallicFactor\":0,\"roughnessFactor\":1},"
                      "\"extensions\":{\"KHR_materials_unlit\":{}}}";

@@ -13,6 +13,7 @@
 
 struct GltfMesh {
     std::string name;
+    std::string material;  // the name of its material
     // Nine floats per triangle, corners in the model's order: seen from the
     // lit side they run clockwise. The writer reverses them, because glTF's
     // front faces are counter-clockwise.

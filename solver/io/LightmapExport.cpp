@@ -117,6 +117,7 @@ void writeExports(const ExportSettings& settings, const ExportScene& scene, Expo
         for (const ExportMesh& range : scene.meshes) {
             GltfMesh mesh;
             mesh.name = range.name;
+            mesh.material = range.material;
             for (int p = range.firstPatch; p < range.firstPatch + range.patchCount; ++p) {
                 mesh.corners.insert(mesh.corners.end(), &scene.corners[p * 9], &scene.corners[p * 9] + 9);
                 for (int t = 0; t < 3; ++t) {

@@ -12,6 +12,7 @@
 // A named run of consecutive patches that becomes one glTF node and mesh.
 struct ExportMesh {
     std::string name;
+    std::string material;  // the name of its material
     int firstPatch = 0;
     int patchCount = 0;
 };

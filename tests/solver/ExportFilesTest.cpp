@@ -73,7 +73,7 @@ ExportScene smallScene() {
     ExportScene scene;
     scene.corners = {0, 0, 0, 0, 0, 4, 4, 0, 0};
     scene.anchors = {0, 0, 0, 3, 3, 0};
-    scene.meshes = {{"m", 0, 1}};
+    scene.meshes = {{"m", "m", 0, 1}};
     packAtlas({{4, 4}}, kMaxAtlasSide, scene.layout);
     scene.radiosity = LinearImage(scene.layout.wide, scene.layout.high);
     return scene;
@@ -147,7 +147,7 @@ TEST(ExportFiles, SolvedSceneReadBackByIndependentReaders) {
     // The same words from the token file.
     std::string words;
     for (const std::string& a : lampFloorArgs("ini.out")) words += a + "\n";
-    writeFile(dir.file("Glowbake.ini"), words + "--lightmap ini.exr\n");
+    writeFile(dir.file("Glowbake.ini"), words + "--lightmap ini.exr --gltf ini.gltf\n");
     const RunResult ini = runGlowbake(dir.path.string(), {});
     ASSERT_EQ(ini.status, 0) << ini.err;
 
@@ -167,7 +167,8 @@ TEST(ExportFiles, SolvedSceneReadBackByIndependentReaders) {
     EXPECT_TRUE(readFile(dir.file("text.exr")) == readFile(dir.file("lit.exr")));
 
     std::string report;
-    EXPECT_TRUE(gltfValidatorClean({dir.file("lit.glb"), dir.file("lit text.gltf")}, report)) << report;
+    EXPECT_TRUE(gltfValidatorClean({dir.file("lit.glb"), dir.file("lit text.gltf"), dir.file("ini.gltf")}, report))
+        << report;
     EXPECT_NE(report.find("lit text.gltf: 0 errors, 0 warnings"), std::string::npos) << report;
 
     // Assimp: one mesh of three triangles, corners as in the model, front
@@ -220,6 +221,25 @@ TEST(ExportFiles, SolvedSceneReadBackByIndependentReaders) {
     }
     // The .glb's picture (one stop up) and the .png beside the .gltf.
     ASSERT_EQ(scene->mNumTextures, 1u);
+    // The text glTF, read by Assimp too (5.2 does not decode the escaped
+    // space of "lit text"), holds the same triangles and names its picture.
+    Assimp::Importer textImporter;
+    const aiScene* textScene = textImporter.ReadFile(dir.file("ini.gltf"), 0);
+    ASSERT_TRUE(textScene) << textImporter.GetErrorString();
+    ASSERT_EQ(textScene->mNumMeshes, 1u);
+    const aiMesh* textMesh = textScene->mMeshes[0];
+    ASSERT_EQ(textMesh->mNumVertices, mesh->mNumVertices);
+    ASSERT_EQ(textMesh->mNumFaces, 3u);
+    for (unsigned i = 0; i < mesh->mNumVertices; ++i) {
+        EXPECT_EQ(textMesh->mVertices[i], mesh->mVertices[i]);
+        EXPECT_EQ(textMesh->mTextureCoords[0][i], mesh->mTextureCoords[0][i]);
+        EXPECT_EQ(textMesh->mTextureCoords[1][i], mesh->mTextureCoords[1][i]);
+    }
+    aiString texturePath;
+    ASSERT_EQ(textScene->mMaterials[textMesh->mMaterialIndex]->GetTexture(aiTextureType_DIFFUSE, 0, &texturePath),
+              aiReturn_SUCCESS);
+    EXPECT_EQ(std::string(texturePath.C_Str()), "ini.png");
+    EXPECT_TRUE(readFile(dir.file("ini.png")) == readFile(dir.file("lit.png")));
     PngImage glbPicture;
     ASSERT_TRUE(decodePng(std::string(reinterpret_cast<const char*>(scene->mTextures[0]->pcData),
                                       scene->mTextures[0]->mWidth),
