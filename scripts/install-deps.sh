@@ -9,6 +9,7 @@ PACKAGES=(
   libtriangle-dev
   freeglut3-dev libglu1-mesa-dev libpng-dev
   xvfb xauth xdotool imagemagick
+  libassimp-dev libstb-dev nlohmann-json3-dev
 )
 
 SUDO=""
