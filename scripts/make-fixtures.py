@@ -60,7 +60,7 @@ def mesh_object(name, verts, faces, mat, parent=None):
 def export_obj(name):
     bpy.ops.wm.obj_export(filepath=os.path.join(OUT, name + ".obj"), forward_axis="Y", up_axis="Z",
                           export_uv=True, export_normals=False, export_materials=True,
-                          export_pbr_extensions=True, path_mode="RELATIVE")
+                          export_pbr_extensions=False, path_mode="RELATIVE")
 
 
 def export_gltf(name, fmt):
