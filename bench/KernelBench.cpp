@@ -4,12 +4,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "FileIO.h"
 #include "FormFactorWorkspace.h"
 #include "HemicubeView.h"
 #include "PatchGroup.h"
@@ -18,33 +16,29 @@
 
 namespace {
 
-// A unit hemicube of resolution n, as the generator writes it, read back
-// through the solver's own reader.
+// A unit hemicube of resolution n, with the delta form factors the
+// generator writes.
 std::unique_ptr<Hemicube> makeHemicube(int n, float worldWidth) {
-    std::FILE* f = std::tmpfile();
-    FileIO io;
-    io.writeInt(f, n);
+    HemicubeTables tables;
+    tables.resolution = n;
     const double d = 2.0 / n, pi = 3.14159265358979323846;
     for (int r = 0; r < n / 2; ++r)
         for (int c = 0; c < n / 2; ++c) {
             const double x = -1 + (c + 0.5) * d, y = -1 + (r + 0.5) * d, q = x * x + y * y + 1;
-            io.writeFloat(f, static_cast<float>(d * d / (pi * q * q)));
+            tables.topQuadrant.push_back(static_cast<float>(d * d / (pi * q * q)));
         }
     for (int r = 0; r < n / 2; ++r)
         for (int c = 0; c < n / 2; ++c) {
             const double x = -1 + (c + 0.5) * d, z = (r + 0.5) * d, q = x * x + z * z + 1;
-            io.writeFloat(f, static_cast<float>(z * d * d / (pi * q * q)));
+            tables.sideQuadrant.push_back(static_cast<float>(z * d * d / (pi * q * q)));
         }
-    std::rewind(f);
-    auto cube = std::make_unique<Hemicube>(worldWidth, f, "benchmark");
-    std::fclose(f);
-    return cube;
+    return std::make_unique<Hemicube>(worldWidth, tables);
 }
 
 // A closed box of 12 inward triangles, each split into `split` x 4 groups.
 struct BoxScene {
     std::unique_ptr<Hemicube> cube;
-    GrowArray<PatchGroup*> groups;
+    GroupArray groups;
     Color reflectance{0.5f, 0.5f, 0.5f, 1.0f};
     Color emission{1.0f, 1.0f, 1.0f, 1.0f};
 
@@ -58,15 +52,12 @@ struct BoxScene {
         for (const auto& q : faces) {
             const Tri tris[2] = {Tri(p[q[0]], p[q[1]], p[q[2]]), Tri(p[q[0]], p[q[2]], p[q[3]])};
             for (const Tri& t : tris) {
-                auto* g = new PatchGroup();
+                auto g = std::make_unique<PatchGroup>();
                 g->initFromTri(t, patch++, &reflectance, &emission, Color(0, 0, 0, 1), cube.get());
-                groups.push(g);
+                groups.push(std::move(g));
             }
         }
         splitLargeGroups(groups, maxArea);
-    }
-    ~BoxScene() {
-        for (int i = 0; i < groups.count(); ++i) delete groups[i];
     }
 };
 
@@ -89,7 +80,7 @@ BENCHMARK(BM_RasterizeFace)->Arg(64)->Arg(128);
 void BM_GroupFormFactorsFast(benchmark::State& state) {
     BoxScene scene(static_cast<int>(state.range(0)), static_cast<float>(state.range(1)));
     FormFactorWorkspace workspace(*scene.cube);
-    PatchGroup* g = scene.groups[0];
+    PatchGroup* g = scene.groups[0].get();
     for (auto _ : state) {
         g->computeFormFactors(scene.groups, workspace);
         benchmark::DoNotOptimize(g->formFactors[0].entries.data());
@@ -100,7 +91,7 @@ BENCHMARK(BM_GroupFormFactorsFast)->Args({64, 4})->Args({64, 1})->Args({128, 1})
 
 void BM_GroupFormFactorsReference(benchmark::State& state) {
     BoxScene scene(static_cast<int>(state.range(0)), static_cast<float>(state.range(1)));
-    PatchGroup* g = scene.groups[0];
+    PatchGroup* g = scene.groups[0].get();
     for (auto _ : state) {
         g->computeFormFactorsReference(scene.groups);
         benchmark::DoNotOptimize(g->formFactors[0].entries.data());

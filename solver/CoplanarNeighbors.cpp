@@ -1,7 +1,5 @@
 #include "CoplanarNeighbors.h"
 
-#include <cstdio>
-
 bool isCoplanar(const Tri& a, const Tri& b) { return normalsAgree(a.normal(), b.normal()); }
 
 bool normalsAgree(const Vec3& thisNormal, const Vec3& otherNormal) {
@@ -34,7 +32,6 @@ bool sameColors(const Model& m, int j, int k) {
 }
 
 std::vector<GrowArray<int>> findCoplanarNeighbors(const Model& model) {
-    std::printf("finding co-planar patches that share edges\n\n");
     const int numPatches = static_cast<int>(model.patches.size());
     std::vector<GrowArray<int>> neighbors(numPatches);
     // A patch's normal is the same for every pair it is in: computed once.

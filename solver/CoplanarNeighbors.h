@@ -7,7 +7,7 @@
 
 // For every patch, the other patches that lie in nearly the same plane, face
 // the same way, share a corner (within the patch's vertexTolerance box) and
-// carry exactly the same colours, in ascending order. Prints its heading.
+// carry exactly the same colours, in ascending order.
 std::vector<GrowArray<int>> findCoplanarNeighbors(const Model& model);
 
 // The three tests, in the order the pass applies them.

@@ -56,7 +56,7 @@ bool isWhollyBehind(const Tri& t) {
 
 }  // namespace
 
-void PatchGroup::computeFormFactorsReference(const GrowArray<PatchGroup*>& groups) {
+void PatchGroup::computeFormFactorsReference(const GroupArray& groups) {
     const int groupCount = groups.count();
     hasFormFactors = true;
     formFactorGroupCount = groupCount;
@@ -70,7 +70,7 @@ void PatchGroup::computeFormFactorsReference(const GrowArray<PatchGroup*>& group
             const Vec3 normal = elements[e].normal();
             auto view = std::make_unique<HemicubeView>(center, normal, *hemicube);
             for (int g = 0; g < groupCount; ++g) {
-                const PatchGroup* other = groups[g];
+                const PatchGroup* other = groups[g].get();
                 // Groups of the same input patch, this one included, are not
                 // drawn at all: they neither receive light nor hide anything.
                 if (other->parentPatchId == parentPatchId) continue;
@@ -85,12 +85,12 @@ void PatchGroup::computeFormFactorsReference(const GrowArray<PatchGroup*>& group
     }
 }
 
-void PatchGroup::computeFormFactors(const GrowArray<PatchGroup*>& groups) {
+void PatchGroup::computeFormFactors(const GroupArray& groups) {
     FormFactorWorkspace workspace(*hemicube);
     computeFormFactors(groups, workspace);
 }
 
-void PatchGroup::computeFormFactors(const GrowArray<PatchGroup*>& groups, FormFactorWorkspace& ws) {
+void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspace& ws) {
     const int groupCount = groups.count();
     const int n = ws.resolution;
     const int half = n >> 1;
@@ -124,7 +124,7 @@ void PatchGroup::computeFormFactors(const GrowArray<PatchGroup*>& groups, FormFa
         for (std::vector<HemicubePixel>& side : ws.sides) std::fill(side.begin(), side.end(), HemicubePixel());
 
         for (int g = 0; g < groupCount; ++g) {
-            const PatchGroup* other = groups[g];
+            const PatchGroup* other = groups[g].get();
             if (other->parentPatchId == parentPatchId) continue;
             for (int k = 0; k < 4; ++k) {
                 if (other->elementDegenerate[k]) continue;

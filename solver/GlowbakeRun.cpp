@@ -5,13 +5,19 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "CommandLine.h"
 #include "GlowbakeError.h"
+#include "HemicubeFile.h"
 #include "Limits.h"
-#include "LightmapWriter.h"
+#include "ModelLoad.h"
 #include "OutputFile.h"
+#include "ProgressLine.h"
 #include "Radiosity.h"
+#include "SceneFileWriter.h"
+#include "TextureLayout.h"
 
 namespace {
 
@@ -34,6 +40,17 @@ FilePtr openInput(bool given, const std::string& name, const char* usageWord, co
 int failWithUsage() {
     printUsage();
     return 1;
+}
+
+SolverSettings solverSettings(const Settings& s) {
+    SolverSettings solver;
+    solver.hemicubeWorldWide = s.hemicubeWorldWide;
+    solver.maxPatchArea = s.maxPatchArea;
+    solver.iterThreshold = s.iterThreshold;
+    solver.subDivideThreshold = s.subDivideThreshold;
+    solver.gamma = s.gamma;
+    solver.textSize = s.textSize;
+    return solver;
 }
 
 void reportError(const char* message) {
@@ -75,22 +92,39 @@ int runGlowbake(int argc, const char* const* argv) {
     if (!hemicubeFile) return failWithUsage();
 
     const std::time_t start = std::time(nullptr);
+    // The fixed progress text goes to standard output; the same progress as
+    // numbers drives the status line on a terminal's standard error.
+    ProgressLine statusLine;
+    Progress progress;
+    progress.user = &statusLine;
+    progress.text = [](void* user, const char* chunk) { static_cast<ProgressLine*>(user)->writeText(chunk); };
+    if (statusLine.enabled()) {
+        progress.event = [](void* user, const ProgressEvent& e) { static_cast<ProgressLine*>(user)->update(e); };
+    }
     try {
-        const FileNames names{settings.modelFile, settings.hemicubeFile, settings.outputFile};
-        Radiosity mainRadiosity(modelFile.get(), hemicubeFile.get(), output.stream(), settings.hemicubeWorldWide,
-                                settings.maxPatchArea, settings.iterThreshold, settings.subDivideThreshold,
-                                settings.gamma, settings.textSize, names);
+        const HemicubeTables tables = readHemicubeFile(hemicubeFile.get(), settings.hemicubeFile);
+        Model model = loadModel(modelFile.get(), settings.modelFile, progress);
+        Radiosity mainRadiosity(std::move(model), tables, solverSettings(settings), progress);
+        const std::vector<PatchLayout> layouts =
+            layoutTextures(mainRadiosity.model.patches, settings.textSize, mainRadiosity.largestPatchArea);
         mainRadiosity.solve();
+        progress.say("\n\nOutputing to disk...\n");
+        writeSceneFile(output.stream(), settings.outputFile, mainRadiosity, layouts, progress);
+        progress.say("Done\n");
+        statusLine.finish();
         output.commit();
         const std::time_t end = std::time(nullptr);
         std::printf("\n%d seconds elapsed.\n", static_cast<int>(end - start));
     } catch (const GlowbakeError& e) {
+        statusLine.finish();
         reportError(e.what());
         return 1;
     } catch (const std::bad_alloc&) {
+        statusLine.finish();
         reportError("out of memory; try a larger max_patch_area or a smaller texture_size");
         return 1;
     } catch (const std::exception& e) {
+        statusLine.finish();
         reportError(e.what());
         return 1;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 // A growable array that starts with room for 50 entries, doubles when full
 // and removes entries in order. The solver relies on that order: the group
@@ -12,19 +13,21 @@ struct GrowArray {
     GrowArray() : items(new T[kInitialCapacity]()), count_(0), capacity_(kInitialCapacity) {}
 
     void push(const T& value) {
-        if (count_ >= capacity_) {
-            std::unique_ptr<T[]> larger(new T[2 * capacity_]());
-            std::copy(items.get(), items.get() + count_, larger.get());
-            items = std::move(larger);
-            capacity_ *= 2;
-        }
+        grow();
         items[count_++] = value;
     }
+    void push(T&& value) {
+        grow();
+        items[count_++] = std::move(value);
+    }
 
+    // Removes the entry at index; the entries after it move up by one. The
+    // vacated last slot is reset, so an owning entry is released here.
     bool removeAt(int index) {
         if (index < 0 || index >= count_) return false;
-        std::copy(items.get() + index + 1, items.get() + count_, items.get() + index);
+        std::move(items.get() + index + 1, items.get() + count_, items.get() + index);
         --count_;
+        items[count_] = T();
         return true;
     }
 
@@ -39,6 +42,14 @@ struct GrowArray {
     static constexpr int kInitialCapacity = 50;
 
 private:
+    void grow() {
+        if (count_ < capacity_) return;
+        std::unique_ptr<T[]> larger(new T[2 * capacity_]());
+        std::move(items.get(), items.get() + count_, larger.get());
+        items = std::move(larger);
+        capacity_ *= 2;
+    }
+
     std::unique_ptr<T[]> items;
     int count_;
     int capacity_;

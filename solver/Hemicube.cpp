@@ -1,18 +1,34 @@
 #include "Hemicube.h"
 
-#include <string>
-
-#include "FileIO.h"
 #include "GlowbakeError.h"
 
-Hemicube::Hemicube(float worldWidth, std::FILE* file, const std::string& fileName) : worldWidth_(worldWidth) {
-    FileIO fileIO;
-    const int n = fileIO.readInt(file);
-    if (!fileIO.ok) throw GlowbakeError("hemicube file " + fileName + ": too short to hold the resolution");
-    if (n < 2 || n % 2 != 0 || n > kMaxResolution) {
-        throw GlowbakeError("hemicube file " + fileName + ": resolution " + std::to_string(n) +
-                            " is not an even number from 2 to " + std::to_string(kMaxResolution));
+std::string hemicubeTablesProblem(const HemicubeTables& tables) {
+    const int n = tables.resolution;
+    if (n < 2 || n % 2 != 0 || n > Hemicube::kMaxResolution) {
+        return "resolution " + std::to_string(n) + " is not an even number from 2 to " +
+               std::to_string(Hemicube::kMaxResolution);
     }
+    const size_t half = static_cast<size_t>(n / 2);
+    if (tables.topQuadrant.size() != half * half || tables.sideQuadrant.size() != half * half) {
+        return "a quadrant does not hold the " + std::to_string(half * half) + " delta form factors of resolution " +
+               std::to_string(n);
+    }
+    for (size_t r = 0; r < half; ++r) {
+        for (size_t c = 0; c < half; ++c) {
+            const float t = tables.topQuadrant[r * half + c], sd = tables.sideQuadrant[r * half + c];
+            if (!(t >= 0.0f && t <= 1.0f) || !(sd >= 0.0f && sd <= 1.0f)) {
+                return "delta form factor of row " + std::to_string(r) + ", column " + std::to_string(c) +
+                       " is not a number from 0 to 1";
+            }
+        }
+    }
+    return "";
+}
+
+Hemicube::Hemicube(float worldWidth, const HemicubeTables& tables) : worldWidth_(worldWidth) {
+    const std::string problem = hemicubeTablesProblem(tables);
+    if (!problem.empty()) throw GlowbakeError("hemicube: " + problem);
+    const int n = tables.resolution;
     resolution_ = n;
     const int half = n / 2;
 
@@ -20,24 +36,10 @@ Hemicube::Hemicube(float worldWidth, std::FILE* file, const std::string& fileNam
     for (int i = 0; i < n; ++i) rowOffsets[i] = i * n;
     top.assign(static_cast<size_t>(n) * n, 0.0f);
     side.assign(static_cast<size_t>(n) * n / 2, 0.0f);
-
-    for (int r = 0; r < half; ++r)
-        for (int c = 0; c < half; ++c) top[rowOffsets[r] + c] = fileIO.readFloat(file);
-    for (int r = 0; r < half; ++r)
-        for (int c = 0; c < half; ++c) side[rowOffsets[r] + c] = fileIO.readFloat(file);
-    if (!fileIO.ok) {
-        throw GlowbakeError("hemicube file " + fileName + ": ends before its " + std::to_string(2 * half * half) +
-                            " delta form factors for resolution " + std::to_string(n) + " (expected " +
-                            std::to_string(4 + 8LL * half * half) + " bytes)");
-    }
-
     for (int r = 0; r < half; ++r) {
         for (int c = 0; c < half; ++c) {
-            const float t = top[rowOffsets[r] + c], sd = side[rowOffsets[r] + c];
-            if (!(t >= 0.0f && t <= 1.0f) || !(sd >= 0.0f && sd <= 1.0f)) {
-                throw GlowbakeError("hemicube file " + fileName + ": delta form factor of row " + std::to_string(r) +
-                                    ", column " + std::to_string(c) + " is not a number from 0 to 1");
-            }
+            top[rowOffsets[r] + c] = tables.topQuadrant[static_cast<size_t>(r) * half + c];
+            side[rowOffsets[r] + c] = tables.sideQuadrant[static_cast<size_t>(r) * half + c];
         }
     }
 

@@ -1,20 +1,30 @@
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
-// Resolution, face width and delta form factors of the hemicube, read once
-// from the hemicube file and shared read-only by every view.
-//
-// The file holds N, then the lower-left quadrant of the top face and of the
-// side face ((N/2)^2 floats each, row by row); the rest is mirrored:
+// The delta form factors that define a hemicube of resolution N: the
+// lower-left quadrant of the top face and of the side face, (N/2)^2 floats
+// each, row by row:
 //   top:  row r, column c; rows and columns 0 at the face edges
 //   side: row 0 at the receiving plane, row N/2 - 1 at the top face's edge
+struct HemicubeTables {
+    int resolution = 0;
+    std::vector<float> topQuadrant;
+    std::vector<float> sideQuadrant;
+};
+
+// What makes the tables unusable, or an empty string: N must be even and
+// from 2 to Hemicube::kMaxResolution, each quadrant must hold (N/2)^2 values
+// and every value must lie in 0..1.
+std::string hemicubeTablesProblem(const HemicubeTables& tables);
+
+// Resolution, face width and delta form factors of the hemicube, built once
+// and shared read-only by every view. The quadrants are mirrored into the
+// full top face and one side face shared by the four sides.
 struct Hemicube {
-    // Reads the whole hemicube file; throws GlowbakeError naming `fileName`
-    // when N is not a positive even number or the file is too short.
-    Hemicube(float worldWidth, std::FILE* file, const std::string& fileName);
+    // Throws GlowbakeError when hemicubeTablesProblem finds a problem.
+    Hemicube(float worldWidth, const HemicubeTables& tables);
 
     float worldWidth() const { return worldWidth_; }
     int resolution() const { return resolution_; }

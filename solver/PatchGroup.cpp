@@ -24,15 +24,18 @@ void PatchGroup::initFromTri(const Tri& source, int parentId, const Color* refle
     initialized = true;
 }
 
-bool PatchGroup::splitGroup(GrowArray<PatchGroup*>& groups, int index) {
+bool PatchGroup::splitGroup(GroupArray& groups, int index) {
     if (!subdivide) return false;
-    PatchGroup* newGroups[4];
+    std::unique_ptr<PatchGroup> children[4];
     for (int i = 0; i < 4; ++i) {
-        newGroups[i] = new PatchGroup();
-        newGroups[i]->initFromTri(elements[i], parentPatchId, reflectance, emission[i], radiosity[i], hemicube);
+        children[i] = std::make_unique<PatchGroup>();
+        children[i]->initFromTri(elements[i], parentPatchId, reflectance, emission[i], radiosity[i], hemicube);
     }
+    // Held until return: removing the entry would otherwise destroy this
+    // group while its function is still running.
+    std::unique_ptr<PatchGroup> self = std::move(groups[index]);
     groups.removeAt(index);
-    for (PatchGroup* child : newGroups) groups.push(child);
+    for (std::unique_ptr<PatchGroup>& child : children) groups.push(std::move(child));
     return true;
 }
 

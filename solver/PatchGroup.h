@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "Color.h"
@@ -9,6 +10,12 @@
 #include "Tri.h"
 
 struct FormFactorWorkspace;
+struct PatchGroup;
+
+// The solver's working list. It owns its groups; a group's position in it
+// indexes the form-factor rows, so it does not change between a pass's
+// projection and the sweeps that read the rows.
+using GroupArray = GrowArray<std::unique_ptr<PatchGroup>>;
 
 // A triangle split once at its edge midpoints into four elements, each with
 // its own emission, radiosity and form-factor row: the unit of the solver's
@@ -36,9 +43,10 @@ struct PatchGroup {
     void initFromTri(const Tri& source, int parentPatchId, const Color* reflectance, const Color* emission,
                      const Color& initialRadiosity, const Hemicube* hemicube);
 
-    // Replaces this group in `groups` by its four children when it is marked
-    // for subdivision; the caller then deletes this group.
-    bool splitGroup(GrowArray<PatchGroup*>& groups, int index);
+    // Replaces this group, at `index` of `groups`, by its four children
+    // (appended at the end) when it is marked for subdivision. The group
+    // itself is released on return: the caller must not use it afterwards.
+    bool splitGroup(GroupArray& groups, int index);
 
     // Marks the group when two of its elements differ by more than threshold
     // in any channel.
@@ -47,9 +55,9 @@ struct PatchGroup {
     void resetSolution();
 
     // The four form-factor rows from the whole group array.
-    void computeFormFactors(const GrowArray<PatchGroup*>& groups);
-    void computeFormFactors(const GrowArray<PatchGroup*>& groups, FormFactorWorkspace& workspace);
+    void computeFormFactors(const GroupArray& groups);
+    void computeFormFactors(const GroupArray& groups, FormFactorWorkspace& workspace);
     // The same rows by the plain, allocation-heavy projection that the fast
     // path must match bit for bit; kept as the reference for tests.
-    void computeFormFactorsReference(const GrowArray<PatchGroup*>& groups);
+    void computeFormFactorsReference(const GroupArray& groups);
 };

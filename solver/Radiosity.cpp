@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 #include "CoplanarNeighbors.h"
 #include "FormFactorWorkspace.h"
 #include "GlowbakeError.h"
 #include "Limits.h"
-#include "ModelFile.h"
 
 long long predictedGroupCount(const std::vector<double>& areas, double maxArea, long long cap) {
     long long total = 0;
@@ -36,61 +36,56 @@ double smallestWorkableArea(const std::vector<double>& areas, long long cap) {
     return hi;
 }
 
-void splitLargeGroups(GrowArray<PatchGroup*>& groups, float maxPatchArea) {
+void splitLargeGroups(GroupArray& groups, float maxPatchArea) {
     for (int d = 0; d < groups.count();) {
-        PatchGroup* group = groups[d];
-        if (group->elements[0].area() > maxPatchArea) {
-            group->subdivide = true;
-            group->splitGroup(groups, d);
-            delete group;
+        PatchGroup& group = *groups[d];
+        if (group.elements[0].area() > maxPatchArea) {
+            group.subdivide = true;
+            group.splitGroup(groups, d);
         } else {
             ++d;
         }
     }
 }
 
-void subdivideByArea(GrowArray<PatchGroup*>& groups, float maxPatchArea) {
-    std::printf("Starting area-based patch subdivision, number of patch groups = %d\n", groups.count());
+void subdivideByArea(GroupArray& groups, float maxPatchArea, const Progress& progress) {
+    progress.say("Starting area-based patch subdivision, number of patch groups = %d\n", groups.count());
     splitLargeGroups(groups, maxPatchArea);
-    std::printf("Done with initial patch subdivsion, number of patch groups = %d\n", groups.count());
+    progress.say("Done with initial patch subdivsion, number of patch groups = %d\n", groups.count());
 }
 
-Radiosity::Radiosity(std::FILE* modelFile, std::FILE* hemicubeFile, std::FILE* outputFile, float hemicubeWorldWide,
-                     float maxPatchArea_, float iterThreshold_, float subDivideThreshold_, float gamma_,
-                     int textSize, const FileNames& names) {
-    hemicube = std::make_unique<Hemicube>(hemicubeWorldWide, hemicubeFile, names.hemicube);
-    iterThreshold = iterThreshold_;
-    subDivideThreshold = subDivideThreshold_;
-
-    Progress stdoutProgress;
-    stdoutProgress.text = [](void*, const char* chunk) { std::fputs(chunk, stdout); };
-    Model model = readModel(modelFile, names.model, stdoutProgress);
-    numPatches = static_cast<int>(model.patches.size());
-    patches = model.patches;
-    patchColors = model.colors;
+Radiosity::Radiosity(Model model_, const HemicubeTables& hemicubeTables, const SolverSettings& settings_,
+                     const Progress& progress_)
+    : model(std::move(model_)),
+      numPatches(static_cast<int>(model.patches.size())),
+      settings(settings_),
+      progress(progress_),
+      hemicube(settings_.hemicubeWorldWide, hemicubeTables) {
+    // Groups point at their patch's colours: `model.colors` is not resized
+    // from here on.
     const Color initialRadiosity(0.0f, 0.0f, 0.0f, 1.0f);
     for (int i = 0; i < numPatches; ++i) {
-        PatchGroup* group = new PatchGroup();
-        group->initFromTri(patches[i], i, &patchColors[i].reflectance, &patchColors[i].emission,
-                           initialRadiosity, hemicube.get());
-        groups.push(group);
+        auto group = std::make_unique<PatchGroup>();
+        group->initFromTri(model.patches[i], i, &model.colors[i].reflectance, &model.colors[i].emission,
+                           initialRadiosity, &hemicube);
+        groups.push(std::move(group));
     }
 
-    std::printf("using output texture size of %d\n\n", textSize);
-    gamma = gamma_;
+    progress.say("using output texture size of %d\n\n", settings.textSize);
 
+    progress.say("finding co-planar patches that share edges\n\n");
     neighbors = findCoplanarNeighbors(model);
 
     largestPatchArea = 0.0f;
-    for (const Tri& patch : patches) {
+    for (const Tri& patch : model.patches) {
         const float a = patch.area();
         if (a > largestPatchArea) largestPatchArea = a;
     }
 
-    maxPatchArea = maxPatchArea_;
+    const float maxPatchArea = settings.maxPatchArea;
     std::vector<double> areas;
-    for (const Tri& patch : patches) areas.push_back(patch.area());
-    const long long cap = maxGroupCount(hemicube->resolution());
+    for (const Tri& patch : model.patches) areas.push_back(patch.area());
+    const long long cap = maxGroupCount(hemicube.resolution());
     const long long predicted = predictedGroupCount(areas, maxPatchArea, cap);
     if (predicted > cap) {
         // The full count, in double: it can be far beyond any integer type.
@@ -111,14 +106,7 @@ Radiosity::Radiosity(std::FILE* modelFile, std::FILE* hemicubeFile, std::FILE* o
                       static_cast<double>(maxPatchArea), groupsWanted, cap, smallestWorkableArea(areas, cap));
         throw GlowbakeError(message);
     }
-    subdivideByArea(groups, maxPatchArea);
-
-    lightmapWriter = std::make_unique<LightmapWriter>(outputFile, patches, numPatches, textSize, textSize,
-                                                      largestPatchArea, neighbors, names.output);
-}
-
-Radiosity::~Radiosity() {
-    for (int i = 0; i < groups.count(); ++i) delete groups[i];
+    subdivideByArea(groups, maxPatchArea, progress);
 }
 
 int Radiosity::gatherChannel(int ch) {
@@ -127,7 +115,7 @@ int Radiosity::gatherChannel(int ch) {
     // exactly as in the groups' colours, and written back at the end.
     std::vector<float> b(static_cast<size_t>(4) * n), e(static_cast<size_t>(4) * n), rho(n);
     for (int gi = 0; gi < n; ++gi) {
-        const PatchGroup* g = groups[gi];
+        const PatchGroup* g = groups[gi].get();
         rho[gi] = (*g->reflectance)[ch];
         for (int k = 0; k < 4; ++k) {
             b[4 * gi + k] = g->radiosity[k][ch];
@@ -140,21 +128,22 @@ int Radiosity::gatherChannel(int ch) {
     int nonFinite = 0;
     for (float v : b) nonFinite += std::isfinite(v) ? 0 : 1;
 
-    float delta = iterThreshold + 1.0f;
+    float delta = settings.iterThreshold + 1.0f;
     int sweep = 0;
-    while (delta > iterThreshold) {
+    while (delta > settings.iterThreshold) {
         if (sweep == kMaxSweeps) {
-            std::printf("warning: color %d did not converge within %d sweeps (largest change %g); using the last "
+            progress.say("warning: color %d did not converge within %d sweeps (largest change %g); using the last "
                         "sweep's values\n",
                         ch, kMaxSweeps, static_cast<double>(delta));
             break;
         }
-        std::printf("Color %d, Iteration number %d \n", ch, sweep);
+        progress.say("Color %d, Iteration number %d \n", ch, sweep);
         ++sweep;
+        progress.report({ProgressStage::Gathering, pass, ch, sweep, 0});
         delta = 0.0f;
         bool diverged = false;
         for (int gi = 0; gi < n; ++gi) {
-            const PatchGroup* g = groups[gi];
+            const PatchGroup* g = groups[gi].get();
             for (int k = 0; k < 4; ++k) {
                 const FormFactorRow& row = g->formFactors[k];
                 float sum = 0.0f;
@@ -185,7 +174,7 @@ int Radiosity::gatherChannel(int ch) {
         // Once values overflow, changes are NaN and no longer exceed the
         // threshold: that is divergence, not convergence.
         if (diverged) {
-            std::printf("warning: color %d diverged (radiosity no longer finite after %d sweeps; is a reflectance 1 "
+            progress.say("warning: color %d diverged (radiosity no longer finite after %d sweeps; is a reflectance 1 "
                         "or more?); stopping its gathering\n",
                         ch, sweep);
             break;
@@ -198,16 +187,17 @@ int Radiosity::gatherChannel(int ch) {
 
 bool Radiosity::subdivisionPass(int restart) {
     const int n = groups.count();
-    for (int i = 0; i < n; ++i) groups[i]->checkSubdivide(subDivideThreshold);
+    progress.report({ProgressStage::Subdivision, pass, -1, 0, n});
+    for (int i = 0; i < n; ++i) groups[i]->checkSubdivide(settings.subDivideThreshold);
 
     // Limits: a group is not split past the restart limit, into elements
     // below the minimum area, or beyond the group count the rows can hold.
-    const float minElementArea = maxPatchArea / kMinElementAreaDivisor;
-    const long long cap = maxGroupCount(hemicube->resolution());
+    const float minElementArea = settings.maxPatchArea / kMinElementAreaDivisor;
+    const long long cap = maxGroupCount(hemicube.resolution());
     int refusedRestarts = 0, refusedArea = 0, refusedCount = 0;
     long long projected = n;
     for (int i = 0; i < n; ++i) {
-        PatchGroup* g = groups[i];
+        PatchGroup* g = groups[i].get();
         if (!g->subdivide) continue;
         if (restart >= kMaxRestarts) {
             g->subdivide = false;
@@ -223,26 +213,24 @@ bool Radiosity::subdivisionPass(int restart) {
         }
     }
     if (refusedRestarts > 0) {
-        std::printf("warning: %d groups still differ by more than the subdivide threshold after %d restarts; "
+        progress.say("warning: %d groups still differ by more than the subdivide threshold after %d restarts; "
                     "stopping subdivision here\n",
                     refusedRestarts, kMaxRestarts);
     }
     if (refusedArea > 0) {
-        std::printf("warning: %d groups were not split because their elements would be smaller than %g "
+        progress.say("warning: %d groups were not split because their elements would be smaller than %g "
                     "(max_patch_area / %g)\n",
                     refusedArea, static_cast<double>(minElementArea), static_cast<double>(kMinElementAreaDivisor));
     }
     if (refusedCount > 0) {
-        std::printf("warning: %d groups were not split because more than %lld groups would not fit in memory\n",
+        progress.say("warning: %d groups were not split because more than %lld groups would not fit in memory\n",
                     refusedCount, cap);
     }
 
     bool split = false;
     int limit = n;
     for (int j = 0; j < limit;) {
-        PatchGroup* g = groups[j];
-        if (g->splitGroup(groups, j)) {
-            delete g;
+        if (groups[j]->splitGroup(groups, j)) {
             split = true;
             --limit;
         } else {
@@ -254,6 +242,7 @@ bool Radiosity::subdivisionPass(int restart) {
 
 void Radiosity::applyGamma() {
     // Exactly 1 leaves the values alone; anything else, NaN included, applies.
+    const float gamma = settings.gamma;
     if (gamma == 1.0f) return;
     for (int i = 0; i < groups.count(); ++i) {
         for (Color& c : groups[i]->radiosity) {
@@ -279,7 +268,7 @@ void Radiosity::normalize() {
         }
     }
     if (nonFinite > 0) {
-        std::printf("warning: %d radiosity values were not finite and were set to 0\n", nonFinite);
+        progress.say("warning: %d radiosity values were not finite and were set to 0\n", nonFinite);
     }
     float largest = -3.4028235e38f;
     for (int i = 0; i < groups.count(); ++i) {
@@ -289,11 +278,13 @@ void Radiosity::normalize() {
         }
     }
     if (!(largest > 0.0f)) {
-        std::printf("warning: nothing in the scene emits light; every texture stays black\n");
+        normalizationScale = 0.0;
+        progress.say("warning: nothing in the scene emits light; every texture stays black\n");
         for (int i = 0; i < groups.count(); ++i)
             for (Color& c : groups[i]->radiosity) c = Color(0.0f, 0.0f, 0.0f, c.a);
         return;
     }
+    normalizationScale = 1.0 / static_cast<double>(largest);
     const float factor = 1.0f / largest;
     if (std::isfinite(factor)) {
         for (int i = 0; i < groups.count(); ++i)
@@ -315,11 +306,11 @@ void Radiosity::projectAll() {
     // groups are shared among threads. A thread takes the next group and
     // prints its progress line under one lock, so the lines come out in
     // order without any thread waiting on another's work.
-    int next = 0;
+    int next = 0, finished = 0;
     std::mutex taking;
 #pragma omp parallel
     {
-        FormFactorWorkspace workspace(*hemicube);
+        FormFactorWorkspace workspace(hemicube);
         workspace.reserveRow(n);
         for (;;) {
             int i;
@@ -327,9 +318,11 @@ void Radiosity::projectAll() {
                 std::lock_guard<std::mutex> lock(taking);
                 if (next >= n) break;
                 i = next++;
-                std::printf("Projecting patches onto group %d of %d\n", i, n);
+                progress.say("Projecting patches onto group %d of %d\n", i, n);
             }
             groups[i]->computeFormFactors(groups, workspace);
+            std::lock_guard<std::mutex> lock(taking);
+            progress.report({ProgressStage::Projection, pass, -1, ++finished, n});
         }
     }
 }
@@ -337,23 +330,24 @@ void Radiosity::projectAll() {
 void Radiosity::solve() {
     int brightPatches = 0, firstBright = -1;
     for (int p = 0; p < numPatches; ++p) {
-        const Color& rho = patchColors[p].reflectance;
+        const Color& rho = model.colors[p].reflectance;
         if (rho.r >= 1.0f || rho.g >= 1.0f || rho.b >= 1.0f) {
             if (firstBright < 0) firstBright = p;
             ++brightPatches;
         }
     }
     if (brightPatches > 0) {
-        std::printf("warning: %d patches (the first is patch %d) reflect 1 or more of a colour channel; the "
+        progress.say("warning: %d patches (the first is patch %d) reflect 1 or more of a colour channel; the "
                     "gathering may not converge and stops after %d sweeps\n",
                     brightPatches, firstBright, kMaxSweeps);
     }
 
     int restart = 0;
     for (;;) {
-        std::printf("Subdivision restart %d\n", restart);
+        pass = restart;
+        progress.say("Subdivision restart %d\n", restart);
         const int n = groups.count();
-        std::printf("%d groups\n\n", n);
+        progress.say("%d groups\n\n", n);
         projectAll();
         for (int ch = 0; ch < 3; ++ch) gatherChannel(ch);
         const bool split = subdivisionPass(restart);
@@ -362,10 +356,15 @@ void Radiosity::solve() {
         for (int i = 0; i < groups.count(); ++i) groups[i]->resetSolution();
     }
 
+    linearRadiosity.clear();
+    linearRadiosity.reserve(4 * static_cast<size_t>(groups.count()));
+    for (int i = 0; i < groups.count(); ++i) {
+        for (Color c : groups[i]->radiosity) {
+            for (int ch = 0; ch < 3; ++ch)
+                if (!std::isfinite(c[ch])) c[ch] = 0.0f;
+            linearRadiosity.push_back(c);
+        }
+    }
     applyGamma();
     normalize();
-
-    std::printf("\n\nOutputing to disk...\n");
-    lightmapWriter->writeScene(groups);
-    std::printf("Done\n");
 }

@@ -1,43 +1,38 @@
 #pragma once
 
-#include <cstdio>
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "GrowArray.h"
 #include "Hemicube.h"
-#include "LightmapWriter.h"
 #include "Model.h"
 #include "PatchGroup.h"
+#include "Progress.h"
+#include "SolverSettings.h"
 
-// Names of the three files, for messages.
-struct FileNames {
-    std::string model;
-    std::string hemicube;
-    std::string output;
-};
-
-// The solver's top-level record: it owns everything the solver builds.
+// The solver's top-level record: it owns everything the solver builds. It
+// works on values in memory only: the model, the hemicube tables and the
+// settings come in, and after solve() the results are in `groups` (and
+// `linearRadiosity`) for a caller to read, bake or write.
 struct Radiosity {
-    // Loads and prepares everything up to the solver: hemicube, model,
-    // neighbour lists, initial subdivision, texture layout (which writes the
-    // scene file's patch count). Throws GlowbakeError on bad input.
-    Radiosity(std::FILE* modelFile, std::FILE* hemicubeFile, std::FILE* outputFile, float hemicubeWorldWide,
-              float maxPatchArea, float iterThreshold, float subDivideThreshold, float gamma, int textSize,
-              const FileNames& names);
-    ~Radiosity();
+    // Prepares everything up to the solver: hemicube, one group per patch,
+    // co-planar neighbour lists, the initial area-based subdivision. Reports
+    // progress through `progress`, which must outlive the record. Throws
+    // GlowbakeError when the subdivision would exceed the group limit.
+    Radiosity(Model model, const HemicubeTables& hemicubeTables, const SolverSettings& settings,
+              const Progress& progress);
     Radiosity(const Radiosity&) = delete;
     Radiosity& operator=(const Radiosity&) = delete;
 
     // Passes of projection, gathering and subdivision until nothing splits,
-    // then gamma, normalisation and the scene file.
+    // then gamma and normalisation. Afterwards each group's `radiosity`
+    // holds the final values (as the scene file uses them) and
+    // `linearRadiosity` the values before gamma and normalisation.
     void solve();
 
     // One channel by Gauss-Seidel gathering until no element changes by more
     // than iterThreshold (or the sweep limit); returns the sweeps run.
     int gatherChannel(int ch);
-    // Every group's form-factor rows, on all cores, printing one progress
+    // Every group's form-factor rows, on all cores, reporting one progress
     // line per group in order.
     void projectAll();
     // Marks uneven groups and splits them; true when any group was split.
@@ -45,19 +40,24 @@ struct Radiosity {
     void applyGamma();
     void normalize();
 
+    Model model;
     int numPatches = 0;
-    std::vector<Tri> patches;
-    GrowArray<PatchGroup*> groups;
-    std::unique_ptr<Hemicube> hemicube;
-    std::unique_ptr<LightmapWriter> lightmapWriter;
-    float iterThreshold = 0.0f;
-    float subDivideThreshold = 0.0f;
-    float gamma = 1.0f;
-    float maxPatchArea = 0.0f;
+    SolverSettings settings;
+    const Progress& progress;
+    Hemicube hemicube;
+    GroupArray groups;
     std::vector<GrowArray<int>> neighbors;
-
-    std::vector<PatchColors> patchColors;
     float largestPatchArea = 0.0f;
+    int pass = 0;  // the subdivision restart being solved
+
+    // After solve(): the element radiosities before gamma and normalisation,
+    // 4 per group in group order (group g's element k at 4 g + k), with
+    // values that were not finite set to 0; and the factor normalisation
+    // multiplied by (1 / the brightest component after gamma; 0 when nothing
+    // emits). A final value is pow(linear, gamma) * normalizationScale, up to
+    // rounding.
+    std::vector<Color> linearRadiosity;
+    double normalizationScale = 0.0;
 };
 
 // Groups the initial area-based subdivision makes of patches of these areas:
@@ -69,6 +69,6 @@ double smallestWorkableArea(const std::vector<double>& areas, long long cap);
 
 // Splits every group whose elements are larger than maxPatchArea until none
 // is; children are appended and reached by the same walk.
-void splitLargeGroups(GrowArray<PatchGroup*>& groups, float maxPatchArea);
-// The same, printing the group counts before and after.
-void subdivideByArea(GrowArray<PatchGroup*>& groups, float maxPatchArea);
+void splitLargeGroups(GroupArray& groups, float maxPatchArea);
+// The same, reporting the group counts before and after.
+void subdivideByArea(GroupArray& groups, float maxPatchArea, const Progress& progress);

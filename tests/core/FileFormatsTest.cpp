@@ -10,6 +10,7 @@
 
 #include "FileIO.h"
 #include "Hemicube.h"
+#include "HemicubeFile.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ TEST(CoreFileIO, HostOrderIsDetected) {
 
 TEST(CoreHemicube, MirrorsResolution2) {
     std::unique_ptr<TempStream> s(hemicubeFile(2, {0.25f}, {0.125f}));
-    Hemicube h(2.5f, s->f, "two.hc");
+    Hemicube h(2.5f, readHemicubeFile(s->f, "two.hc"));
     EXPECT_EQ(h.worldWidth(), 2.5f);
     EXPECT_EQ(h.resolution(), 2);
     for (int p = 0; p < 4; ++p) EXPECT_EQ(h.deltaFormFactor(0, p), 0.25f) << p;
@@ -109,7 +110,7 @@ TEST(CoreHemicube, MirrorsResolution4) {
     std::fseek(s->f, 0, SEEK_END);
     FileIO().writeFloat(s->f, 0.5f);
     std::rewind(s->f);
-    Hemicube h(1.0f, s->f, "four.hc");
+    Hemicube h(1.0f, readHemicubeFile(s->f, "four.hc"));
     ASSERT_EQ(h.resolution(), 4);
     const std::vector<float> top = {t00, t01, t01, t00, t10, t11, t11, t10,
                                     t10, t11, t11, t10, t00, t01, t01, t00};

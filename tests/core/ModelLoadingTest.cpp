@@ -17,8 +17,6 @@
 #include "Radiosity.h"
 
 using namespace core;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 using testsupport::readFile;
 using testsupport::runGlowbake;
 using testsupport::writeFile;
@@ -50,14 +48,21 @@ Tri sourceOf(const PatchGroup& g) {
     return Tri(g.elements[0].vertices[0], g.elements[1].vertices[0], g.elements[2].vertices[0]);
 }
 
+// Progress text collected in a string.
+struct Printed {
+    std::string text;
+    Progress progress;
+    Printed() {
+        progress.user = &text;
+        progress.text = [](void* user, const char* chunk) { *static_cast<std::string*>(user) += chunk; };
+    }
+};
+
 Model load(const std::string& text, std::string* printed = nullptr) {
     Stream s(text);
-    std::string out;
-    Progress progress;
-    progress.user = &out;
-    progress.text = [](void* user, const char* chunk) { *static_cast<std::string*>(user) += chunk; };
-    Model m = readModel(s.f, "test.mdl", progress);
-    if (printed) *printed = out;
+    Printed out;
+    Model m = readModel(s.f, "test.mdl", out.progress);
+    if (printed) *printed = out.text;
     return m;
 }
 
@@ -65,20 +70,17 @@ Model load(const std::string& text, std::string* printed = nullptr) {
 Tri rightTriangle(float leg, float z = 0) { return Tri(Vec3(0, 0, z), Vec3(leg, 0, z), Vec3(0, leg, z)); }
 
 struct Groups {
-    GrowArray<PatchGroup*> array;
+    GroupArray array;
     Color reflectance{0.5f, 0.5f, 0.5f, 1}, emission{1, 0, 0, 1};
     void add(const Tri& t, int id) {
-        auto* g = new PatchGroup();
+        auto g = std::make_unique<PatchGroup>();
         g->initFromTri(t, id, &reflectance, &emission, Color(0, 0, 0, 1), nullptr);
-        array.push(g);
+        array.push(std::move(g));
     }
     std::string subdivide(float maxArea) {
-        CaptureStdout();
-        subdivideByArea(array, maxArea);
-        return GetCapturedStdout();
-    }
-    ~Groups() {
-        for (int i = 0; i < array.count(); ++i) delete array[i];
+        Printed printed;
+        subdivideByArea(array, maxArea, printed.progress);
+        return printed.text;
     }
 };
 
@@ -179,25 +181,24 @@ TEST(CorePatchGroup, ElementsAndSplitting) {
 
     for (int j = 0; j < 4; ++j) parent.radiosity[j] = Color(0.1f * j, 0.2f * j, 0.3f * j, 1);
     parent.subdivide = true;
-    PatchGroup* old = g.array[0];
+    const PatchGroup old = parent;
     ASSERT_TRUE(parent.splitGroup(g.array, 0));
     ASSERT_EQ(g.array.count(), 4);
     for (int i = 0; i < 4; ++i) {
         const PatchGroup& child = *g.array[i];
-        expectSameTri(sourceOf(child), old->elements[i]);
+        expectSameTri(sourceOf(child), old.elements[i]);
         EXPECT_EQ(child.parentPatchId, 7);
         EXPECT_EQ(child.reflectance, &g.reflectance);
         EXPECT_FALSE(child.hasFormFactors);
         EXPECT_FALSE(child.subdivide);
         for (int j = 0; j < 4; ++j) {
             EXPECT_EQ(child.emission[j], &g.emission);
-            EXPECT_EQ(child.radiosity[j].g, old->radiosity[i].g);
+            EXPECT_EQ(child.radiosity[j].g, old.radiosity[i].g);
             EXPECT_EQ(child.radiosity[j].a, 1.0f);
         }
     }
     // The child made from element 3 has the parent's midpoints as corners.
     expectSameTri(sourceOf(*g.array[3]), Tri(m0, m1, m2));
-    delete old;
 }
 
 TEST(CoreSubdivision, ThresholdsAreStrict) {
@@ -225,14 +226,14 @@ TEST(CoreSubdivision, GroupOrderAfterThePass) {
     g.add(rightTriangle(1, 0), 0);  // element area 0.125: stays
     g.add(rightTriangle(2, 1), 1);  // element area 0.5: split once
     g.add(rightTriangle(1, 2), 2);
-    PatchGroup* p0 = g.array[0];
-    PatchGroup* p2 = g.array[2];
+    const PatchGroup* p0 = g.array[0].get();
+    const PatchGroup* p2 = g.array[2].get();
     Tri p1Elements[4];
     for (int i = 0; i < 4; ++i) p1Elements[i] = g.array[1]->elements[i];
     EXPECT_EQ(g.subdivide(0.25f), subdivisionLines(3, 6));
     ASSERT_EQ(g.array.count(), 6);
-    EXPECT_EQ(g.array[0], p0);
-    EXPECT_EQ(g.array[1], p2);
+    EXPECT_EQ(g.array[0].get(), p0);
+    EXPECT_EQ(g.array[1].get(), p2);
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(g.array[2 + i]->parentPatchId, 1);
         expectSameTri(sourceOf(*g.array[2 + i]), p1Elements[i]);
@@ -250,45 +251,37 @@ TEST(CoreSubdivision, DegeneratePatchIsNeverSplit) {
 namespace {
 
 // A 2 x 2 hemicube file in a stream.
-void writeHemicube2(std::FILE* f) {
-    FileIO io;
-    io.writeInt(f, 2);
-    io.writeFloat(f, 0.25f);
-    io.writeFloat(f, 0.125f);
-    std::rewind(f);
-}
-
 }  // namespace
 
 TEST(CoreSubdivision, GrandchildrenShareTheirPatchColours) {
     // Patch 0 (area 0.125) stays whole; patch 1 (area 2) is split twice.
-    Stream model("2\n0 0 0 0.5 0 0 0 0.5 0 0.5 0.5 0.5 1 1 1\n0 0 5 2 0 5 0 2 5 0.25 0.5 0.75 0 0 0\n");
-    Stream hemicube, output;
-    writeHemicube2(hemicube.f);
-    CaptureStdout();
-    Radiosity rad(model.f, hemicube.f, output.f, 1.0f, std::nextafter(0.125f, 0.0f), 0.01f, 1.0f, 1.0f, 8,
-                  FileNames{"m.mdl", "h.hc", "o.bin"});
-    const std::string out = GetCapturedStdout();
+    Model model = load("2\n0 0 0 0.5 0 0 0 0.5 0 0.5 0.5 0.5 1 1 1\n0 0 5 2 0 5 0 2 5 0.25 0.5 0.75 0 0 0\n");
+    SolverSettings settings;
+    settings.maxPatchArea = std::nextafter(0.125f, 0.0f);
+    settings.textSize = 8;
+    Printed printed;
+    Radiosity rad(std::move(model), HemicubeTables{2, {0.25f}, {0.125f}}, settings, printed.progress);
+    const std::string& out = printed.text;
     EXPECT_NE(out.find(subdivisionLines(2, 17)), std::string::npos) << out;
     ASSERT_EQ(rad.numPatches, 2);
     ASSERT_EQ(rad.groups.count(), 17);
     EXPECT_EQ(rad.largestPatchArea, 2.0f);
-    const PatchGroup* whole = rad.groups[0];
+    const PatchGroup* whole = rad.groups[0].get();
     EXPECT_EQ(whole->parentPatchId, 0);
-    EXPECT_EQ(whole->reflectance, &rad.patchColors[0].reflectance);
+    EXPECT_EQ(whole->reflectance, &rad.model.colors[0].reflectance);
     for (int i = 1; i < 17; ++i) {
-        const PatchGroup* g = rad.groups[i];
+        const PatchGroup* g = rad.groups[i].get();
         EXPECT_EQ(g->parentPatchId, 1) << i;
-        EXPECT_EQ(g->reflectance, &rad.patchColors[1].reflectance) << i;
-        EXPECT_EQ(g->hemicube, rad.hemicube.get());
+        EXPECT_EQ(g->reflectance, &rad.model.colors[1].reflectance) << i;
+        EXPECT_EQ(g->hemicube, &rad.hemicube);
         for (int j = 0; j < 4; ++j) {
-            EXPECT_EQ(g->emission[j], &rad.patchColors[1].emission) << i;
+            EXPECT_EQ(g->emission[j], &rad.model.colors[1].emission) << i;
             EXPECT_EQ(g->radiosity[j].r, 0.0f);
             EXPECT_EQ(g->radiosity[j].a, 1.0f);
         }
         EXPECT_FLOAT_EQ(g->elements[0].area(), 2.0f / 64);
     }
-    EXPECT_EQ(rad.patchColors[1].reflectance.g, 0.5f);
+    EXPECT_EQ(rad.model.colors[1].reflectance.g, 0.5f);
 }
 
 // ---- Bad model files through the real program --------------------------

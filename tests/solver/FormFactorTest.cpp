@@ -49,7 +49,7 @@ TEST(FormFactors, GeneratorWritesTheUnitHemicube) {
 }
 
 TEST(FormFactors, CoplanarAndBehindElementsCoverNothing) {
-    auto cube = loadHemicube(0.2f, unitHemicubeFile(32));
+    auto cube = unitHemicube(32, 0.2f);
     GroupSet set(cube.get());
     PatchGroup* receiver = set.add(receiverAtOrigin(), 0);
     ASSERT_GT(receiver->elements[3].normal().z, 0.99f);
@@ -68,7 +68,7 @@ TEST(FormFactors, CoplanarAndBehindElementsCoverNothing) {
 }
 
 TEST(FormFactors, SamePatchGroupsAreNeitherCountedNorHiding) {
-    auto cube = loadHemicube(0.2f, unitHemicubeFile(32));
+    auto cube = unitHemicube(32, 0.2f);
     const Tri blocker = tri(-2, -2, 0.5f, 2, -2, 0.5f, -2, 2, 0.5f);  // faces down, covers much of the view
     const std::vector<Tri> light = squareFacingDown(-1, 1, -1, 1, 1.0f);
 
@@ -106,7 +106,7 @@ TEST(FormFactors, SamePatchGroupsAreNeitherCountedNorHiding) {
 }
 
 TEST(FormFactors, FirstProjectedElementWinsADepthTie) {
-    auto cube = loadHemicube(0.2f, unitHemicubeFile(16));
+    auto cube = unitHemicube(16, 0.2f);
     const Tri shared = tri(-1, -1, 1, 1, -1, 1, -1, 1, 1);
     for (int order = 0; order < 2; ++order) {
         GroupSet set(cube.get());
@@ -133,7 +133,7 @@ TEST(FormFactors, UniformTopTableCountsCoveredPixels) {
     const int n = 8;
     const float delta = 1.0f / (n * n);
     // World width 2: the faces lie at distance 1, one pixel is 2/N wide.
-    auto cube = loadHemicube(2.0f, hemicubeFile(n, filled(16, delta), filled(16, 0.0f)));
+    auto cube = std::make_unique<Hemicube>(2.0f, HemicubeTables{n, filled(16, delta), filled(16, 0.0f)});
     struct Case {
         float x1, x2, y1, y2;
         int pixels;
@@ -173,7 +173,7 @@ TEST(FormFactors, PixelGridDoesNotDependOnTheWorldWidth) {
     const int n = 64;
     std::vector<bool> reference;
     for (float width : {2.0f, 1.1f, 0.01f, 0.02f, 1.3f, 0.7f}) {
-        auto cube = loadHemicube(width, unitHemicubeFile(n));
+        auto cube = unitHemicube(n, width);
         HemicubeView view(Vec3(0, 0, 0), Vec3(0, 0, 1), *cube);
         // Scaled with the width so that the near plane never matters; no
         // corner lands near a pixel edge (32 x: -96.32, -9.28, 3.52, 15.04).
@@ -203,8 +203,7 @@ TEST(FormFactors, PixelGridDoesNotDependOnTheWorldWidth) {
 }
 
 TEST(FormFactors, FullCoverageAddsUpTheWholeTable) {
-    const std::string bytes = unitHemicubeFile(16);
-    auto cube = loadHemicube(0.5f, bytes);
+    auto cube = unitHemicube(16, 0.5f);
     double total = 0.0;
     for (int p = 0; p < 16 * 16; ++p) total += cube->deltaFormFactor(0, p);
     for (int p = 0; p < 16 * 8; ++p) total += 4.0 * cube->deltaFormFactor(1, p);
@@ -243,7 +242,7 @@ TEST(FormFactors, FullCoverageAddsUpTheWholeTable) {
 }
 
 TEST(FormFactors, DegenerateElementsAreNeverDrawnAndGetNoRow) {
-    auto cube = loadHemicube(0.2f, unitHemicubeFile(16));
+    auto cube = unitHemicube(16, 0.2f);
     const std::vector<Tri> light = squareFacingDown(-1, 1, -1, 1, 1.0f);
     GroupSet set(cube.get());
     PatchGroup* receiver = set.add(receiverAtOrigin(), 0);
@@ -276,7 +275,7 @@ TEST(FormFactors, ParallelSquaresMatchTheAnalyticValue) {
     const double analytic = 4.0 * cornerRectangle(0.5, 0.5, 1.0);
     EXPECT_NEAR(analytic, 0.2395, 5e-5);
     for (int n : {64, 128, 256}) {
-        auto cube = loadHemicube(0.2f, unitHemicubeFile(n));
+        auto cube = unitHemicube(n, 0.2f);
         GroupSet set(cube.get());
         PatchGroup* receiver = set.add(receiverAtOrigin(), 0);
         const std::vector<Tri> sq = squareFacingDown(-0.5f, 0.5f, -0.5f, 0.5f, 1.0f);
@@ -296,7 +295,7 @@ TEST(FormFactors, ParallelSquaresMatchTheAnalyticValue) {
 // rasterisation misses along the box's edges. Measured on this box (48
 // elements): 0.99383 to 1.00013.
 TEST(FormFactors, ElementInsideAClosedBoxSeesAboutOne) {
-    auto cube = loadHemicube(0.2f, unitHemicubeFile(64));
+    auto cube = unitHemicube(64, 0.2f);
     GroupSet set(cube.get());
     for (const Tri& t : inwardCube(0.0f, 2.0f)) set.add(t, set.groups.count());
     set.computeAll();

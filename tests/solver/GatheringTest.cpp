@@ -18,45 +18,29 @@ using namespace solvertest;
 
 namespace {
 
-// A Radiosity built from a model and a unit hemicube held in memory.
+// A Radiosity built in memory from a model and a unit hemicube; its
+// progress text is collected in `printed`.
 struct Solver {
-    std::string model, cube;
-    std::FILE* modelFile = nullptr;
-    std::FILE* cubeFile = nullptr;
-    std::FILE* outFile = nullptr;
+    TextCollector printed;
     std::unique_ptr<Radiosity> r;
 
     Solver(const std::vector<ModelPatch>& patches, int n, float worldWidth, float maxArea, float iter, float sub,
            float gamma = 1.0f)
-        : model(modelText(patches)), cube(unitHemicubeFile(n)) {
-        modelFile = fmemopen(model.data(), model.size(), "r");
-        cubeFile = fmemopen(cube.data(), cube.size(), "rb");
-        outFile = std::tmpfile();
-        testing::internal::CaptureStdout();
-        r = std::make_unique<Radiosity>(modelFile, cubeFile, outFile, worldWidth, maxArea, iter, sub, gamma, 16,
-                                        FileNames{"model", "cube", "out"});
-        testing::internal::GetCapturedStdout();
-    }
-    ~Solver() {
-        r.reset();
-        std::fclose(modelFile);
-        std::fclose(cubeFile);
-        std::fclose(outFile);
-    }
+        : r(std::make_unique<Radiosity>(modelOf(patches), unitHemicubeTables(n),
+                                        settingsOf(worldWidth, maxArea, iter, sub, gamma), printed.progress)) {}
     void project() {
         for (int i = 0; i < r->groups.count(); ++i) r->groups[i]->computeFormFactors(r->groups);
     }
-    int gather(int ch) {
-        testing::internal::CaptureStdout();
-        const int sweeps = r->gatherChannel(ch);
-        testing::internal::GetCapturedStdout();
-        return sweeps;
+    int gather(int ch) { return r->gatherChannel(ch); }
+    // Runs `step` and returns what it printed.
+    template <typename Step>
+    std::string printedBy(Step step) {
+        printed.text.clear();
+        step();
+        return printed.text;
     }
     std::string normalize() {
-        testing::internal::CaptureStdout();
-        r->normalize();
-        std::fflush(stdout);
-        return testing::internal::GetCapturedStdout();
+        return printedBy([&] { r->normalize(); });
     }
 };
 
@@ -131,6 +115,29 @@ TEST(Gathering, FurnaceIsUniform) {
     EXPECT_GT(lo, 0.99f);
 }
 
+// The whole solve in memory: the furnace's exact radiosity, 2, comes back
+// as the linear values, and the final values are their gamma power times
+// the normalisation scale.
+TEST(Gathering, SolveLeavesLinearAndFinalValuesInMemory) {
+    Solver s(furnace(0.5f), 32, 0.2f, 100.0f, 1e-6f, 10.0f, 0.5f);
+    s.r->solve();
+    const int n = s.r->groups.count();
+    ASSERT_EQ(s.r->linearRadiosity.size(), 4u * n);
+    float brightest = 0.0f;
+    for (const Color& c : s.r->linearRadiosity) {
+        EXPECT_NEAR(c.g, 2.0f, 0.05f);
+        brightest = std::max(brightest, static_cast<float>(std::pow(c.g, 0.5)));
+    }
+    EXPECT_NEAR(s.r->normalizationScale, 1.0 / brightest, 1e-6);
+    for (int g = 0; g < n; ++g) {
+        for (int k = 0; k < 4; ++k) {
+            const double expected = std::pow(s.r->linearRadiosity[4 * g + k].g, 0.5) * s.r->normalizationScale;
+            EXPECT_NEAR(s.r->groups[g]->radiosity[k].g, expected, 1e-6) << g << " " << k;
+        }
+    }
+    EXPECT_NE(s.printed.text.find("Subdivision restart 0\n"), std::string::npos);
+}
+
 // A unit square reflecting 0.5 under a unit square emitting 1 at distance 1
 // (which reflects nothing): each receiving element gathers 0.5 x the form
 // factor from its centroid to the light. The tolerance is that of the form
@@ -164,19 +171,19 @@ TEST(Gathering, IterationThresholdEdges) {
     s.project();
     // A change exactly equal to the threshold ends the channel.
     EXPECT_EQ(s.gather(0), 1);
-    s.r->iterThreshold = std::nextafter(0.25f, 0.0f);
+    s.r->settings.iterThreshold = std::nextafter(0.25f, 0.0f);
     EXPECT_EQ(s.gather(1), 2);
     // 2^24 + 1 is 2^24 in single precision: no sweep at all; likewise NaN.
-    s.r->iterThreshold = 16777216.0f;
+    s.r->settings.iterThreshold = 16777216.0f;
     EXPECT_EQ(s.gather(2), 0);
     EXPECT_EQ(s.r->groups[0]->radiosity[0].b, 0.0f);
-    s.r->iterThreshold = std::nanf("");
+    s.r->settings.iterThreshold = std::nanf("");
     EXPECT_EQ(s.gather(2), 0);
     EXPECT_EQ(s.r->groups[0]->radiosity[0].b, 0.0f);
 }
 
 TEST(Gathering, SubdivideThresholdEdges) {
-    auto cube = loadHemicube(0.2f, unitHemicubeFile(2));
+    auto cube = unitHemicube(2, 0.2f);
     GroupSet set(cube.get());
     PatchGroup* g = set.add(tri(0, 0, 0, 0, 1, 0, 1, 0, 0), 0);
     for (int ch = 0; ch < 3; ++ch) {
@@ -261,18 +268,14 @@ TEST(Gathering, SplittingStopsAtItsLimitsWithAWarning) {
         Solver s(one, 8, 0.2f, 2.0f, 0.01f, 0.1f);
         ASSERT_EQ(s.r->groups.count(), 1);
         s.r->groups[0]->radiosity[0].r = 1.0f;
-        testing::internal::CaptureStdout();
-        EXPECT_TRUE(s.r->subdivisionPass(0));
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(s.printedBy([&] { EXPECT_TRUE(s.r->subdivisionPass(0)); }), "");
         EXPECT_EQ(s.r->groups.count(), 4);
     }
     {
         // ...but not after the last allowed restart...
         Solver s(one, 8, 0.2f, 2.0f, 0.01f, 0.1f);
         s.r->groups[0]->radiosity[0].r = 1.0f;
-        testing::internal::CaptureStdout();
-        EXPECT_FALSE(s.r->subdivisionPass(kMaxRestarts));
-        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string out = s.printedBy([&] { EXPECT_FALSE(s.r->subdivisionPass(kMaxRestarts)); });
         EXPECT_EQ(out.rfind("warning: ", 0), 0u) << out;
         EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
         EXPECT_EQ(s.r->groups.count(), 1);
@@ -280,11 +283,9 @@ TEST(Gathering, SplittingStopsAtItsLimitsWithAWarning) {
     {
         // ...nor into elements below the minimum area.
         Solver s(one, 8, 0.2f, 2.0f, 0.01f, 0.1f);
-        s.r->maxPatchArea = 2.0f * kMinElementAreaDivisor;  // elements of 1 are now far too small to split
+        s.r->settings.maxPatchArea = 2.0f * kMinElementAreaDivisor;  // elements of 1 are now far too small to split
         s.r->groups[0]->radiosity[0].r = 1.0f;
-        testing::internal::CaptureStdout();
-        EXPECT_FALSE(s.r->subdivisionPass(0));
-        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string out = s.printedBy([&] { EXPECT_FALSE(s.r->subdivisionPass(0)); });
         EXPECT_EQ(out.rfind("warning: ", 0), 0u) << out;
         EXPECT_EQ(s.r->groups.count(), 1);
     }

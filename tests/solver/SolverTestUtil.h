@@ -15,7 +15,10 @@
 #include "Color.h"
 #include "GrowArray.h"
 #include "Hemicube.h"
+#include "Model.h"
 #include "PatchGroup.h"
+#include "Progress.h"
+#include "SolverSettings.h"
 #include "Tri.h"
 
 namespace solvertest {
@@ -59,7 +62,7 @@ inline std::string hemicubeFile(int n, const std::vector<float>& topQuadrant, co
 // The delta form factors of a unit hemicube (top face at distance 1, faces
 // spanning [-1, 1], pixel side d = 2/N): d^2 / (pi (x^2 + y^2 + 1)^2) on the
 // top face, z d^2 / (pi (x^2 + z^2 + 1)^2) on a side face.
-inline std::string unitHemicubeFile(int n) {
+inline HemicubeTables unitHemicubeTables(int n) {
     const int half = n / 2;
     const double d = 2.0 / n;
     const double pi = 3.14159265358979323846;
@@ -78,16 +81,16 @@ inline std::string unitHemicubeFile(int n) {
             side.push_back(static_cast<float>(z * d * d / (pi * q * q)));
         }
     }
-    return hemicubeFile(n, top, side);
+    return HemicubeTables{n, top, side};
 }
 
-// Reads a Hemicube from bytes held in memory.
-inline std::unique_ptr<Hemicube> loadHemicube(float worldWidth, const std::string& bytes) {
-    std::string copy = bytes;
-    std::FILE* f = fmemopen(copy.data(), copy.size(), "rb");
-    auto cube = std::make_unique<Hemicube>(worldWidth, f, "in-memory");
-    std::fclose(f);
-    return cube;
+inline std::string unitHemicubeFile(int n) {
+    const HemicubeTables t = unitHemicubeTables(n);
+    return hemicubeFile(n, t.topQuadrant, t.sideQuadrant);
+}
+
+inline std::unique_ptr<Hemicube> unitHemicube(int n, float worldWidth) {
+    return std::make_unique<Hemicube>(worldWidth, unitHemicubeTables(n));
 }
 
 inline Tri tri(float ax, float ay, float az, float bx, float by, float bz, float cx, float cy, float cz) {
@@ -96,16 +99,11 @@ inline Tri tri(float ax, float ay, float az, float bx, float by, float bz, float
 
 // Patch groups made by hand, with the colours they share.
 struct GroupSet {
-    GrowArray<PatchGroup*> groups;
+    GroupArray groups;
     std::vector<std::unique_ptr<Color>> colors;
     const Hemicube* hemicube = nullptr;
 
     explicit GroupSet(const Hemicube* cube) : hemicube(cube) {}
-    ~GroupSet() {
-        for (int i = 0; i < groups.count(); ++i) delete groups[i];
-    }
-    GroupSet(const GroupSet&) = delete;
-    GroupSet& operator=(const GroupSet&) = delete;
 
     PatchGroup* add(const Tri& t, int patchId, Color reflectance = Color(0.5f, 0.5f, 0.5f, 1.0f),
                     Color emission = Color(0.0f, 0.0f, 0.0f, 1.0f)) {
@@ -113,10 +111,11 @@ struct GroupSet {
         const Color* refl = colors.back().get();
         colors.push_back(std::make_unique<Color>(emission));
         const Color* emit = colors.back().get();
-        auto* g = new PatchGroup();
+        auto g = std::make_unique<PatchGroup>();
         g->initFromTri(t, patchId, refl, emit, Color(0.0f, 0.0f, 0.0f, 1.0f), hemicube);
-        groups.push(g);
-        return g;
+        PatchGroup* added = g.get();
+        groups.push(std::move(g));
+        return added;
     }
 
     void computeAll() {
@@ -198,5 +197,42 @@ inline std::string modelText(const std::vector<ModelPatch>& patches) {
     }
     return s;
 }
+
+// The same patches as a model in memory.
+inline Model modelOf(const std::vector<ModelPatch>& patches) {
+    Model m;
+    for (const ModelPatch& p : patches) {
+        m.patches.push_back(p.t);
+        m.colors.push_back({p.reflectance, p.emission});
+    }
+    m.meshes.push_back({"model", "", 0, static_cast<int>(patches.size())});
+    return m;
+}
+
+inline SolverSettings settingsOf(float worldWidth, float maxArea, float iter, float sub, float gamma = 1.0f,
+                                 int textSize = 16) {
+    SolverSettings s;
+    s.hemicubeWorldWide = worldWidth;
+    s.maxPatchArea = maxArea;
+    s.iterThreshold = iter;
+    s.subDivideThreshold = sub;
+    s.gamma = gamma;
+    s.textSize = textSize;
+    return s;
+}
+
+// Progress that goes nowhere, and progress text collected in a string.
+inline const Progress kSilent{};
+
+struct TextCollector {
+    std::string text;
+    Progress progress;
+    TextCollector() {
+        progress.user = &text;
+        progress.text = [](void* user, const char* chunk) { *static_cast<std::string*>(user) += chunk; };
+    }
+    TextCollector(const TextCollector&) = delete;
+    TextCollector& operator=(const TextCollector&) = delete;
+};
 
 }  // namespace solvertest

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "LightmapWriter.h"
+#include "TextureLayout.h"
 #include "Texture.h"
 
 namespace {
@@ -20,17 +20,17 @@ int painted(const Texture& t) {
 TEST(Texture, SizesFollowTheAreaRule) {
     // textSize 64, largest area 4: s = sqrt(a) / 2, w = trunc(64 s), then the
     // power of two strictly above w, at least 4.
-    EXPECT_EQ(LightmapWriter::textureSide(1.0f, 4.0f, 64), 64);      // s 0.5, w 32
-    EXPECT_EQ(LightmapWriter::textureSide(0.04f, 4.0f, 64), 8);      // s 0.1, w 6
-    EXPECT_EQ(LightmapWriter::textureSide(0.0004f, 4.0f, 64), 4);    // w 0 gives 1, raised to 4
-    EXPECT_EQ(LightmapWriter::textureSide(0.25f, 4.0f, 64), 32);     // s 0.25, w 16 gives 32
-    EXPECT_EQ(LightmapWriter::textureSide(3.9f, 4.0f, 64), 64);      // w 63
+    EXPECT_EQ(textureSide(1.0f, 4.0f, 64), 64);      // s 0.5, w 32
+    EXPECT_EQ(textureSide(0.04f, 4.0f, 64), 8);      // s 0.1, w 6
+    EXPECT_EQ(textureSide(0.0004f, 4.0f, 64), 4);    // w 0 gives 1, raised to 4
+    EXPECT_EQ(textureSide(0.25f, 4.0f, 64), 32);     // s 0.25, w 16 gives 32
+    EXPECT_EQ(textureSide(3.9f, 4.0f, 64), 64);      // w 63
     // The largest patch (and any of equal area) keeps textSize as it is.
-    EXPECT_EQ(LightmapWriter::textureSide(4.0f, 4.0f, 64), 64);
-    EXPECT_EQ(LightmapWriter::textureSide(4.0f, 4.0f, 48), 48);
-    EXPECT_EQ(LightmapWriter::textureSide(4.0f, 4.0f, 3), 3);
-    EXPECT_EQ(LightmapWriter::textureSide(4.0f, 4.0f, 1), 1);
-    EXPECT_EQ(LightmapWriter::textureSide(1.0f, 4.0f, 48), 32);      // w 24
+    EXPECT_EQ(textureSide(4.0f, 4.0f, 64), 64);
+    EXPECT_EQ(textureSide(4.0f, 4.0f, 48), 48);
+    EXPECT_EQ(textureSide(4.0f, 4.0f, 3), 3);
+    EXPECT_EQ(textureSide(4.0f, 4.0f, 1), 1);
+    EXPECT_EQ(textureSide(1.0f, 4.0f, 48), 32);      // w 24
 }
 
 TEST(Texture, PackedColourArithmetic) {
