@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ModelLoad.h"
 #include "PngImage.h"
 #include "SceneImport.h"
 
@@ -117,4 +118,19 @@ TEST(ImportedScene, QuadsLandWhereTheirTransformsPutThemWithTheirMaterials) {
             EXPECT_FLOAT_EQ(c.emission.b, static_cast<float>(q.emission));
         }
     }
+}
+
+TEST(ImportedScene, FileNamesChooseTheTextModelOrTheImporter) {
+    // .mdl stays the text model although Assimp claims it for a game format;
+    // a name Assimp does not know is read as the text model, as it always was.
+    const struct {
+        const char* name;
+        bool text;
+    } cases[] = {
+        {"room.mdl", true},      {"ROOM.MDL", true},     {"room.txt", true},      {"room", true},
+        {"v1.2/room", true},     {".hidden", true},      {"room.", true},         {"room.model", true},
+        {"room.obj", false},     {"room.OBJ", false},    {"room.gltf", false},    {"room.glb", false},
+        {"room.ply", false},     {"room.fbx", false},    {"room.dae", false},     {"room.stl", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isTextModelName(c.name), c.text) << c.name;
 }
