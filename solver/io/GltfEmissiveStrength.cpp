@@ -1,22 +1,14 @@
 #include "GltfEmissiveStrength.h"
 
-#include <cctype>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
 
 #include <nlohmann/json.hpp>
 
-namespace {
+#include "PathParts.h"
 
-std::string lowerExtension(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    std::string ext = path.substr(dot);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
+namespace {
 
 std::uint32_t littleEndianWord(const std::string& bytes, size_t at) {
     std::uint32_t w = 0;

@@ -1,15 +1,11 @@
 #include "MtlDiffuse.h"
 
-#include <cctype>
 #include <fstream>
 #include <sstream>
 
-namespace {
+#include "PathParts.h"
 
-std::string directoryOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
+namespace {
 
 // The rest of a line after its keyword, without surrounding blanks.
 std::string restOf(std::istringstream& words) {
@@ -45,12 +41,7 @@ void scanLibrary(const std::string& path, std::set<std::string>& withoutKd) {
 
 }  // namespace
 
-bool isObjName(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string ext = path.substr(path.size() - 4);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".obj";
-}
+bool isObjName(const std::string& path) { return lowerExtension(path) == ".obj"; }
 
 std::set<std::string> mtlMaterialsWithoutKd(const std::string& objPath) {
     std::set<std::string> withoutKd;
@@ -62,7 +53,7 @@ std::set<std::string> mtlMaterialsWithoutKd(const std::string& objPath) {
         if (!(words >> keyword) || keyword != "mtllib") continue;
         const std::string library = restOf(words);
         if (library.empty()) continue;
-        scanLibrary(library[0] == '/' ? library : directoryOf(objPath) + library, withoutKd);
+        scanLibrary(besideFile(objPath, library), withoutKd);
     }
     return withoutKd;
 }

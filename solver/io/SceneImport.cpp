@@ -14,6 +14,7 @@
 #include "GlowbakeError.h"
 #include "GltfEmissiveStrength.h"
 #include "MtlDiffuse.h"
+#include "PathParts.h"
 #include "TextureMean.h"
 
 namespace {
@@ -55,19 +56,16 @@ struct MaterialColors {
     PatchColors colors;
 };
 
-std::string directoryOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 void warn(const std::string& fileName, const std::string& message) {
     std::fflush(stdout);
     std::fprintf(stderr, "Glowbake: warning: model file %s: %s\n", fileName.c_str(), message.c_str());
 }
 
 struct SceneReader {
+    SceneReader(const std::string& name, const aiScene* imported) : fileName(name), scene(imported) {}
+
     const std::string& fileName;
-    const aiScene* scene;
+    const aiScene* scene = nullptr;
     std::vector<float> gltfStrengths;
     std::set<std::string> withoutKd;
     std::vector<MaterialColors> materials;
@@ -93,8 +91,7 @@ struct SceneReader {
                                          static_cast<size_t>(embedded->mWidth) * embedded->mHeight);
             }
         } else {
-            std::string file = path.C_Str();
-            if (file.empty() || file[0] != '/') file = directoryOf(fileName) + file;
+            const std::string file = besideFile(fileName, path.C_Str());
             where = "texture file " + file;
             result = textureFileMean(file);
         }
@@ -115,11 +112,13 @@ struct SceneReader {
             if (material.Get(AI_MATKEY_NAME, name) == AI_SUCCESS) entry.name = name.C_Str();
             if (entry.name.empty()) entry.name = "material " + std::to_string(i);
 
-            aiColor4D diffuse(1, 1, 1, 1);
-            if (withoutKd.count(entry.name) == 0 && material.Get(AI_MATKEY_COLOR_DIFFUSE, diffuse) != AI_SUCCESS)
-                material.Get(AI_MATKEY_BASE_COLOR, diffuse);
             Color mean(1.0f, 1.0f, 1.0f, 1.0f);
-            textureMean(material, entry.name, mean);
+            const bool textured = textureMean(material, entry.name, mean);
+            aiColor4D diffuse(1, 1, 1, 1);
+            // A textured MTL material without Kd is its texture alone.
+            if (!(textured && withoutKd.count(entry.name)) &&
+                material.Get(AI_MATKEY_COLOR_DIFFUSE, diffuse) != AI_SUCCESS)
+                material.Get(AI_MATKEY_BASE_COLOR, diffuse);
             entry.colors.reflectance = Color(diffuse.r * mean.r, diffuse.g * mean.g, diffuse.b * mean.b, 1.0f);
 
             aiColor4D emissive(0, 0, 0, 1);
@@ -204,7 +203,7 @@ Model importScene(const std::string& fileName, const Progress& progress) {
     if (!scene) throw GlowbakeError("model file " + fileName + ": " + importer.GetErrorString());
     if (!scene->mRootNode) throw GlowbakeError("model file " + fileName + ": the scene has no nodes");
 
-    SceneReader reader{fileName, scene, {}, {}, {}, {}, 0};
+    SceneReader reader(fileName, scene);
     if (isGltfName(fileName)) reader.gltfStrengths = gltfEmissiveStrengths(fileName);
     if (isObjName(fileName)) reader.withoutKd = mtlMaterialsWithoutKd(fileName);
     reader.readMaterials();
