@@ -70,7 +70,17 @@ struct SceneReader {
     std::set<std::string> withoutKd;
     std::vector<MaterialColors> materials;
     Model model;
-    long long leftOut = 0;
+    long long points = 0, lines = 0;  // left out
+
+    // "2 lines and 1 point", for messages.
+    std::string leftOut() const {
+        const auto count = [](long long n, const char* what) {
+            return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+        };
+        if (points == 0) return count(lines, "line");
+        if (lines == 0) return count(points, "point");
+        return count(lines, "line") + " and " + count(points, "point");
+    }
 
     // The base-colour texture's mean, or nothing (with a warning) when the
     // material has a texture that cannot be read.
@@ -158,7 +168,7 @@ struct SceneReader {
         for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
             const aiFace& face = mesh.mFaces[f];
             if (face.mNumIndices != 3) {
-                ++leftOut;
+                ++(face.mNumIndices == 2 ? lines : points);
                 continue;
             }
             Vec3 corners[3];
@@ -212,11 +222,11 @@ Model importScene(const std::string& fileName, const Progress& progress) {
 
     if (model.patches.empty()) {
         std::string message = "model file " + fileName + ": the scene holds no triangles";
-        if (reader.leftOut > 0) message += " (only " + std::to_string(reader.leftOut) + " points and lines)";
+        if (reader.points + reader.lines > 0) message += " (only " + reader.leftOut() + ")";
         throw GlowbakeError(message);
     }
-    if (reader.leftOut > 0)
-        warn(fileName, std::to_string(reader.leftOut) + " points and lines left out; only triangles are lit");
+    if (reader.points + reader.lines > 0)
+        warn(fileName, reader.leftOut() + " left out; only triangles are lit");
 
     double low[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, high[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
     for (const Tri& patch : model.patches) {

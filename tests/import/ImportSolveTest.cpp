@@ -174,7 +174,7 @@ const FileCase kFileCases[] = {
     {"broken.glb", "this is not a glTF file", "", 1, "No suitable reader found"},
     {"empty.stl", "", "", 1, "File is empty"},
     {"lines.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nl 1 2\nl 2 3\np 1\n", "", 1,
-     "the scene holds no triangles (only 3 points and lines)"},
+     "the scene holds no triangles (only 2 lines and 1 point)"},
     {"nan.obj", "v nan 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "", 1,
      "mesh defaultobject, face 0: a corner coordinate is not a finite number"},
     {"overflow.obj", "v 1e39 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "", 1,
@@ -186,7 +186,7 @@ const FileCase kFileCases[] = {
     // Warnings only: the triangle is solved, the line left out; a texture
     // that is not there leaves the colour factor.
     {"mixed.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nl 1 2\n", "", 0,
-     "1 points and lines left out"},
+     "1 line left out; only triangles are lit"},
     {"untextured.obj", "mtllib untextured.mtl\nvt 0 0\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl Lit\nf 1/1 2/1 3/1\n",
      "untextured.mtl\nnewmtl Lit\nKd 0.5 0.5 0.5\nKe 1 1 1\nmap_Kd gone.png\n", 0,
      "material Lit: texture file "},
