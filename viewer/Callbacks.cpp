@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "Camera.h"
+#include "FrameClock.h"
 #include "MouseLook.h"
 #include "Movement.h"
 #include "PointerService.h"
@@ -20,8 +21,10 @@ namespace {
 constexpr double kFieldOfViewDegrees = 90.0;
 constexpr double kNearDistance = 1.0;
 constexpr double kFarDistance = 9999.0;
-// Where the whole scene is placed before drawing.
-const Vec3 kSceneOffset(-15.0f, 10.0f, 5.0f);
+
+FrameClock frameClock;
+// Only the first failed bind of a run is echoed on stderr; the log gets all.
+bool bindFailureReported = false;
 
 }  // namespace
 
@@ -58,10 +61,10 @@ void switchMouseLookOff() {
 
 void display() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    walk(camera, velocity(movement));
+    // The specified per-frame steps, scaled to the time this frame stands for.
+    advanceFrame(camera, velocity(movement), mouseLook.pitchDelta, mouseLook.yawDelta,
+                 referenceFrames(frameClock, monotonicSeconds()));
     setProjection();
-    if (mouseLook.pitchDelta != 0.0f || mouseLook.yawDelta != 0.0f)
-        turn(camera, mouseLook.pitchDelta, mouseLook.yawDelta);
 
     glLoadIdentity();
     const Vec3& eye = camera.eyePos;
@@ -72,8 +75,7 @@ void display() {
     if (!snapshotPath.empty()) {
         glFinish();
         if (!saveFrame(snapshotPath, windowSize.windowWidth, windowSize.windowHeight)) {
-            std::fprintf(stderr, "GlowbakeViewer: cannot write snapshot %s\n", snapshotPath.c_str());
-            logMessage("Snapshot %s could not be written\n", snapshotPath.c_str());
+            logFailure("Snapshot %s could not be written\n", snapshotPath.c_str());
             std::exit(kSnapshotFailedStatus);
         }
         std::exit(0);
@@ -87,7 +89,14 @@ void drawScene() {
     for (int p = 0; p < numPatches; ++p) {
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(kFirstTextureName + p));
-        if (glGetError() != GL_NO_ERROR) logMessage("error binding texture\n");
+        if (glGetError() != GL_NO_ERROR) {
+            if (bindFailureReported) {
+                logMessage("error binding texture\n");
+            } else {
+                logFailure("error binding texture\n");
+                bindFailureReported = true;
+            }
+        }
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
         glBegin(GL_TRIANGLES);
         for (int k = 0; k < 3; ++k) {
@@ -114,6 +123,10 @@ void keyboard(unsigned char key, int, int) {
             std::exit(1);
         case KeyAction::startWatchdog:
             glutTimerFunc(kWatchdogMillis, moveWatchdog, 1);
+            break;
+        case KeyAction::printView:
+            std::fputs(describeView(camera).c_str(), stdout);
+            std::fflush(stdout);
             break;
         case KeyAction::toggleMouseLook:
             if (mouseLook.active)
@@ -148,4 +161,7 @@ void entry(int state) {
         warpPointerToCentre(windowSize.halfWidth, windowSize.halfHeight);
 }
 
-void idle() { glutPostRedisplay(); }
+void frameTimer(int) {
+    glutTimerFunc(kFrameTimerMillis, frameTimer, 0);
+    glutPostRedisplay();
+}

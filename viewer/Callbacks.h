@@ -21,5 +21,7 @@ void keyboard(unsigned char key, int x, int y);
 void moveWatchdog(int value);
 void passiveMotion(int x, int y);
 void entry(int state);
-void idle();
+// Asks for a frame about 60 times a second (re-arming itself), in place of
+// the continuous redisplay from an idle callback.
+void frameTimer(int value);
 void drawScene();

@@ -39,6 +39,8 @@ KeyAction applyKey(Movement& state, unsigned char key) {
             return startMoving(state, false);
         case 'M':
             return KeyAction::toggleMouseLook;
+        case 'P':
+            return KeyAction::printView;
         case 'Q':
             return KeyAction::quit;
         default:

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Camera.h"
 #include "FileIO.h"
 #include "SceneFile.h"
 #include "ViewerLog.h"
@@ -23,6 +24,13 @@ void reorderTexels(unsigned char* texels, long long texelCount) {
         texel[2] = texel[3];
         texel[3] = alpha;
     }
+}
+
+Bounds sceneBounds() {
+    Bounds box;
+    for (int k = 0; k < 3; ++k)
+        for (int p = 0; p < numPatches; ++p) box.add(patchVerts[k][p]);
+    return box;
 }
 
 namespace {
@@ -49,14 +57,14 @@ SceneLoadResult loadScene() {
     FileIO fileIO;
     std::FILE* file = std::fopen(sceneFileName.c_str(), "rb");
     if (file == nullptr) {
-        logMessage("Scene file %s failed to open, the scene is empty\n", sceneFileName.c_str());
+        logFailure("Scene file %s failed to open, the scene is empty\n", sceneFileName.c_str());
         return SceneLoadResult::missing;
     }
     // Every count and size below is trusted only because the whole file has
     // been walked first: nothing is allocated from an unchecked value.
     std::string problem;
     if (!scene::validate(file, problem)) {
-        logMessage("Scene file %s is malformed: %s\n", sceneFileName.c_str(), problem.c_str());
+        logFailure("Scene file %s is malformed: %s\n", sceneFileName.c_str(), problem.c_str());
         std::fclose(file);
         return SceneLoadResult::malformed;
     }

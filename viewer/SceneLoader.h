@@ -4,6 +4,8 @@
 
 #include "Vec3.h"
 
+struct Bounds;
+
 // The scene as the renderer draws it: per patch three corners, three texture
 // coordinates, and a GL texture object. The texels live only in the GL.
 
@@ -17,8 +19,8 @@ extern std::vector<Vec3> textureAnchors[3];  // [corner][patch] = (s, t, 0)
 
 enum class SceneLoadResult {
     loaded,
-    missing,    // file cannot be opened: empty scene, one log line
-    malformed,  // file rejected before anything was read from it: one log line
+    missing,    // file cannot be opened: empty scene, one log line (and stderr)
+    malformed,  // file rejected before anything was read from it: one log line (and stderr)
 };
 
 // Reads the scene file named by sceneFileName and uploads one texture per
@@ -28,3 +30,6 @@ SceneLoadResult loadScene();
 
 // Turns stored texels (alpha, red, green, blue bytes) into RGBA in place.
 void reorderTexels(unsigned char* texels, long long texelCount);
+
+// The box around every finite corner of the loaded scene, in scene units.
+Bounds sceneBounds();

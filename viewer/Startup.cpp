@@ -3,12 +3,14 @@
 #include <GL/freeglut.h>
 
 #include <cstdio>
-#include <cstring>
 
 #include "Callbacks.h"
+#include "Camera.h"
+#include "FrameClock.h"
 #include "SceneLoader.h"
 #include "Snapshot.h"
 #include "ViewerLog.h"
+#include "ViewerOptions.h"
 #include "ViewerSettings.h"
 
 namespace {
@@ -17,24 +19,33 @@ constexpr int kMalformedSceneStatus = 3;
 constexpr int kNoSettingsStatus = 2;
 constexpr int kUsageStatus = 1;
 
-void printUsage() { std::fprintf(stderr, "usage: GlowbakeViewer [--snapshot PATH.png]\n"); }
+// The settings were checked against kMaxWindowSide before the window existed;
+// the display's GL may allow less. Then the window is resized to 800 x 600.
+void checkWindowAgainstDisplay() {
+    GLint largest[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, largest);
+    if (largest[0] <= 0 || largest[1] <= 0 ||
+        windowSizeUsable(windowSize.windowWidth, windowSize.windowHeight, largest[0], largest[1]))
+        return;
+    logFailure("Window size %d x %d is larger than the display allows (%d x %d), using %d x %d\n",
+               windowSize.windowWidth, windowSize.windowHeight, largest[0], largest[1], kFallbackWidth,
+               kFallbackHeight);
+    setWindowSize(windowSize, kFallbackWidth, kFallbackHeight);
+    glutReshapeWindow(kFallbackWidth, kFallbackHeight);
+}
 
-// Fills snapshotPath; false (with a message on stderr) for anything else.
-bool parseArguments(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--snapshot") == 0 && i + 1 < argc && argv[i + 1][0] != '\0' &&
-            snapshotPath.empty()) {
-            snapshotPath = argv[++i];
-            continue;
-        }
-        if (std::strcmp(argv[i], "--snapshot") == 0)
-            std::fprintf(stderr, "GlowbakeViewer: --snapshot needs one PNG path\n");
-        else
-            std::fprintf(stderr, "GlowbakeViewer: unknown argument '%s'\n", argv[i]);
-        printUsage();
-        return false;
+// The start view unless the options aim the camera elsewhere.
+void placeCamera(const ViewerOptions& options) {
+    if (options.frame) {
+        const double aspect = static_cast<double>(windowSize.windowWidth) / windowSize.windowHeight;
+        if (!frameBounds(camera, sceneBounds(), aspect))
+            logFailure("Scene is empty: --frame keeps the start view\n");
+        return;
     }
-    return true;
+    if (!options.hasEye && !options.hasLookAt) return;
+    const Vec3 eye = options.hasEye ? options.eye : camera.eyePos - kSceneOffset;
+    const Vec3 target = options.hasLookAt ? options.lookAt : eye + camera.lookDir;
+    aimCamera(camera, eye, target);
 }
 
 }  // namespace
@@ -42,11 +53,17 @@ bool parseArguments(int argc, char** argv) {
 int startViewer(int argc, char** argv) {
     // Arguments are checked before the log is touched, so a mistyped command
     // does not wipe the previous run's log.
-    if (!parseArguments(argc, argv)) return kUsageStatus;
+    ViewerOptions options;
+    std::string error;
+    if (!parseViewerOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "GlowbakeViewer: %s\n%s", error.c_str(), kViewerUsage);
+        return kUsageStatus;
+    }
+    snapshotPath = options.snapshotPath;
 
-    openLog();
+    if (!openLog()) std::fprintf(stderr, "GlowbakeViewer: cannot create %s, logging nothing\n", kLogFileName);
     if (readSettings() != 0) {
-        logMessage("Settings file %s failed to open\n", kSettingsFileName);
+        logFailure("Settings file %s failed to open\n", kSettingsFileName);
         shutdown();
         return kNoSettingsStatus;
     }
@@ -62,19 +79,23 @@ int startViewer(int argc, char** argv) {
     glutDisplayFunc(display);
     glutReshapeFunc(reshape);
     glutPassiveMotionFunc(passiveMotion);
-    glutIdleFunc(idle);
     glutEntryFunc(entry);
     initGlState();
+    checkWindowAgainstDisplay();
 
     // The textures need the window's GL context, hence loading only now.
     if (loadScene() == SceneLoadResult::malformed) {
         shutdown();
         return kMalformedSceneStatus;
     }
+    placeCamera(options);
 
-    // A snapshot is one frame from the start camera: the pointer is left alone.
+    // A snapshot is one frame: the pointer is left alone.
     if (snapshotPath.empty()) switchMouseLookOn();
 
+    // At most about 60 frames a second; the first one comes from the window
+    // being shown.
+    glutTimerFunc(kFrameTimerMillis, frameTimer, 0);
     glutMainLoop();
     shutdown();
     return 0;

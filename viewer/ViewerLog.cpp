@@ -21,3 +21,17 @@ void logMessage(const char* format, ...) {
     std::vfprintf(logFile, format, args);
     va_end(args);
 }
+
+void logFailure(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    if (logFile != nullptr) {
+        va_list copy;
+        va_copy(copy, args);
+        std::vfprintf(logFile, format, copy);
+        va_end(copy);
+    }
+    std::fputs("GlowbakeViewer: ", stderr);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+}

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-// The viewer's only diagnostic channel: "GlowbakeView.log" in the working
-// directory, truncated at every start. Nothing goes to standard output.
+// The viewer's diagnostics: "GlowbakeView.log" in the working directory,
+// truncated at every start. Failures are also echoed on standard error.
 constexpr const char* kLogFileName = "GlowbakeView.log";
 
 extern std::FILE* logFile;
@@ -15,3 +15,7 @@ void closeLog();
 
 // printf-style line to the log, a no-op while no log is open.
 void logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// A line about a failure: to the log exactly as logMessage writes it, and to
+// standard error prefixed "GlowbakeViewer: ", whether or not a log is open.
+void logFailure(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -18,6 +18,12 @@ void setWindowSize(WindowSize& size, int width, int height) {
     size.invHalfHeight = size.halfHeight != 0 ? 1.0f / static_cast<float>(size.halfHeight) : 0.0f;
 }
 
+bool windowSizeUsable(int width, int height, int maxWidth, int maxHeight) {
+    const int widest = maxWidth < kMaxWindowSide ? maxWidth : kMaxWindowSide;
+    const int highest = maxHeight < kMaxWindowSide ? maxHeight : kMaxWindowSide;
+    return kMinWindowSide <= width && width <= widest && kMinWindowSide <= height && height <= highest;
+}
+
 namespace {
 
 int skipSpace(std::FILE* file) {
@@ -74,9 +80,9 @@ void readSettingsFrom(std::FILE* file, const char* fileName) {
     readNumber(file, width);
     readWord(file, label);
     readNumber(file, height);
-    if (width <= 0 || height <= 0) {
-        logMessage("Window size %d x %d in %s is missing or not positive, using %d x %d\n", width, height, fileName,
-                   kFallbackWidth, kFallbackHeight);
+    if (!windowSizeUsable(width, height)) {
+        logFailure("Window size %d x %d in %s is missing or unusable (each side %d to %d), using %d x %d\n", width,
+                   height, fileName, kMinWindowSide, kMaxWindowSide, kFallbackWidth, kFallbackHeight);
         width = kFallbackWidth;
         height = kFallbackHeight;
     }

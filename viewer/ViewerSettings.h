@@ -12,6 +12,15 @@ constexpr const char* kSettingsFileName = "GlowbakeView.ini";
 constexpr int kFallbackWidth = 800;
 constexpr int kFallbackHeight = 600;
 
+// A usable window side, in pixels: smaller windows never draw a frame under
+// some X servers, larger ones are beyond what GL renderers promise.
+constexpr int kMinWindowSide = 16;
+constexpr int kMaxWindowSide = 16384;
+
+// Both sides from kMinWindowSide to the smaller of kMaxWindowSide and the
+// given maxima (the display's own limits, once they are known).
+bool windowSizeUsable(int width, int height, int maxWidth = kMaxWindowSide, int maxHeight = kMaxWindowSide);
+
 // The window size and what mouse look derives from it. Always changed
 // through setWindowSize, which keeps the four derived values in step.
 struct WindowSize {
@@ -35,8 +44,9 @@ extern int mouseYSign;  // +1: pointer up tilts the view down; -1: up tilts it u
 
 // Reads the four pairs from an open settings stream into the globals above.
 // Words of any length are read whole; a value that fails to convert leaves
-// its variable as it was. A window size that is missing, zero or negative is
-// replaced by 800 x 600 with a log line naming `fileName`.
+// its variable as it was. A window size that is missing or not usable (see
+// windowSizeUsable) is replaced by 800 x 600 with a log line naming
+// `fileName`, also echoed on standard error.
 void readSettingsFrom(std::FILE* file, const char* fileName);
 
 // 0 on success, -1 if "GlowbakeView.ini" cannot be opened (nothing changed).

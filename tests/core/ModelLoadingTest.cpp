@@ -1,4 +1,4 @@
-// Parts 2.2 and 2.4: reading the model file, patch groups, the initial
+// Reading the model file, patch groups, the initial
 // area-based subdivision, and the rejection of bad model files and of a
 // runaway maximum area.
 

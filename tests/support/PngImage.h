@@ -16,12 +16,19 @@ struct PngImage {
     int height = 0;
     std::vector<unsigned char> rgb;
 
+    // A pixel outside the picture, or of one that could not be read, is
+    // black: a test that goes on after a failed read fails on its checks
+    // instead of reading through a null pointer.
     const unsigned char* pixel(int column, int row) const {
+        static const unsigned char outside[3] = {0, 0, 0};
+        if (column < 0 || row < 0 || column >= width || row >= height) return outside;
         return rgb.data() + 3 * (static_cast<size_t>(row) * width + column);
     }
 };
 
+// False, and `image` left empty, if the file is missing or not a PNG.
 inline bool readPng(const std::string& path, PngImage& image) {
+    image = PngImage();
     png_image png;
     std::memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;
@@ -32,6 +39,7 @@ inline bool readPng(const std::string& path, PngImage& image) {
     image.rgb.assign(PNG_IMAGE_SIZE(png), 0);
     if (!png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr)) {
         png_image_free(&png);
+        image = PngImage();
         return false;
     }
     return true;

@@ -29,12 +29,14 @@ TEST(Movement, SpeedAndSensitivityKeysStepByATenthAndNeverGoNegative) {
     EXPECT_FLOAT_EQ(state.mouseSensitivity, 0.1f);
     EXPECT_FLOAT_EQ(state.moveSpeed, 0.1f);  // untouched by Z and X
 
-    // Other keys change nothing; M and Q are left to the window side.
+    // Other keys change nothing; M, P and Q are left to the window side.
     const Movement before = state;
     EXPECT_EQ(applyKey(state, 'w'), KeyAction::none);
     EXPECT_EQ(applyKey(state, ' '), KeyAction::none);
     EXPECT_EQ(applyKey(state, 'm'), KeyAction::toggleMouseLook);
     EXPECT_EQ(applyKey(state, 'M'), KeyAction::toggleMouseLook);
+    EXPECT_EQ(applyKey(state, 'p'), KeyAction::printView);
+    EXPECT_EQ(applyKey(state, 'P'), KeyAction::printView);
     EXPECT_EQ(applyKey(state, 'q'), KeyAction::quit);
     EXPECT_EQ(applyKey(state, 'Q'), KeyAction::quit);
     EXPECT_EQ(state.moveSpeed, before.moveSpeed);
@@ -77,22 +79,6 @@ TEST(Movement, WatchdogStopsMovementOnTheFirstTickWithoutAKeyEvent) {
     Movement idle;
     EXPECT_FALSE(watchdogTick(idle));
     EXPECT_FALSE(idle.watchdogArmed || idle.watchdogTicked);
-}
-
-TEST(WindowSize, HalvesTruncateAndInversesFollow) {
-    WindowSize size;
-    setWindowSize(size, 801, 600);
-    EXPECT_EQ(size.halfWidth, 400);
-    EXPECT_EQ(size.halfHeight, 300);
-    EXPECT_FLOAT_EQ(size.invHalfWidth, 0.0025f);
-    EXPECT_FLOAT_EQ(size.invHalfHeight, 1.0f / 300.0f);
-
-    // A one-pixel window has no half size: mouse look gets a zero scale,
-    // never an infinite one.
-    setWindowSize(size, 1, 1);
-    EXPECT_EQ(size.halfWidth, 0);
-    EXPECT_EQ(size.invHalfWidth, 0.0f);
-    EXPECT_EQ(size.invHalfHeight, 0.0f);
 }
 
 namespace {
@@ -159,14 +145,12 @@ TEST(MouseLook, PointerStepsSetThePerFrameTurn) {
 TEST(MouseLook, PointerWithinFivePixelsOfAnEdgeIsWarpedBack) {
     WindowSize size;
     setWindowSize(size, 800, 600);
-    EXPECT_FALSE(pointerInside(size, 5, 300));
-    EXPECT_TRUE(pointerInside(size, 6, 300));
-    EXPECT_TRUE(pointerInside(size, 794, 300));
-    EXPECT_FALSE(pointerInside(size, 795, 300));
-    EXPECT_FALSE(pointerInside(size, 400, 5));
-    EXPECT_TRUE(pointerInside(size, 400, 6));
-    EXPECT_TRUE(pointerInside(size, 400, 594));
-    EXPECT_FALSE(pointerInside(size, 400, 595));
+    const struct {
+        int x, y;
+        bool inside;
+    } points[] = {{5, 300, false},  {6, 300, true},  {794, 300, true}, {795, 300, false},
+                  {400, 5, false}, {400, 6, true}, {400, 594, true}, {400, 595, false}};
+    for (const auto& p : points) EXPECT_EQ(pointerInside(size, p.x, p.y), p.inside) << p.x << ", " << p.y;
 
     MouseLook look = activeLook();
     pointerMoved(look, size, 1.0f, 1, 400, 300);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,13 +26,23 @@ std::string slurp(const std::string& path) {
     return text.str();
 }
 
+// In a forked child: be sent `signal` when the test process ends, however it
+// ends (a crash or a timeout kill runs no destructor), so that no Xvfb or
+// viewer outlives its test.
+void dieWithParent(int signal, pid_t parent) {
+    prctl(PR_SET_PDEATHSIG, signal);
+    if (getppid() != parent) _exit(126);  // the parent was already gone
+}
+
 }  // namespace
 
 XvfbServer::XvfbServer() {
     int fds[2];
     if (pipe(fds) != 0) return;
+    const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ == 0) {
+        dieWithParent(SIGTERM, parent);
         close(fds[0]);
         const int devNull = open("/dev/null", O_RDWR);
         dup2(devNull, STDIN_FILENO);
@@ -91,8 +102,10 @@ ChildProcess::ChildProcess(const std::string& folder, const std::vector<std::str
     const std::string base = folder + "/.child" + std::to_string(serial++);
     outPath_ = base + ".out";
     errPath_ = base + ".err";
+    const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ != 0) return;
+    dieWithParent(SIGKILL, parent);
 
     const int devNull = open("/dev/null", O_RDONLY);
     const int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

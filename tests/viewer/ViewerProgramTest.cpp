@@ -130,12 +130,17 @@ protected:
         return viewertest::run(folder.path(), argv, xServer->display());
     }
 
-    // Runs a snapshot of the scene from `settings` into `image`.
-    void snapshot(const std::string& settings, Image& image) {
+    // Runs a snapshot of the scene from `settings` into `image`, with the
+    // camera options `aim`.
+    void snapshot(const std::string& settings, Image& image, const std::vector<std::string>& aim = {}) {
         folder.write("GlowbakeView.ini", settings);
-        const Finished finished = runViewer({"--snapshot", "frame.png"});
+        std::remove(folder.file("frame.png").c_str());
+        std::vector<std::string> arguments = {"--snapshot", "frame.png"};
+        arguments.insert(arguments.end(), aim.begin(), aim.end());
+        const Finished finished = runViewer(arguments);
         ASSERT_EQ(finished.status, 0) << finished.err << folder.read("GlowbakeView.log");
         EXPECT_EQ(finished.out, "");
+        EXPECT_EQ(finished.err, "");
         ASSERT_TRUE(viewertest::readPng(folder.file("frame.png"), image));
     }
 
@@ -144,31 +149,6 @@ protected:
 };
 
 std::unique_ptr<viewertest::XvfbServer> ViewerProgram::xServer;
-
-TEST_F(ViewerProgram, StartsOnlyWithItsSettingsFileAndKnownArguments) {
-    // No settings: one log line (replacing the previous log), status 2, and
-    // no window, so not even a display is needed.
-    folder.write("GlowbakeView.log", "previous run\n");
-    Finished finished = viewertest::run(folder.path(), {kViewer}, "");
-    EXPECT_EQ(finished.status, 2) << finished.err;
-    EXPECT_EQ(folder.read("GlowbakeView.log"), "Settings file GlowbakeView.ini failed to open\n");
-    EXPECT_EQ(finished.out, "");
-
-    // Arguments other than --snapshot PATH are refused on stderr before the
-    // log is touched.
-    folder.write("GlowbakeView.log", "previous run\n");
-    folder.write("GlowbakeView.ini", settingsText(64, 64, "none.out"));
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--bogus"}, {"--snapshot"}, {"--snapshot", "a.png", "extra"}}) {
-        finished = runViewer(arguments);
-        EXPECT_EQ(finished.status, 1) << arguments[0];
-        EXPECT_NE(finished.err.find("usage: GlowbakeViewer"), std::string::npos) << finished.err;
-        EXPECT_EQ(finished.out, "");
-    }
-    EXPECT_NE(finished.err.find("extra"), std::string::npos) << finished.err;
-    EXPECT_EQ(folder.read("GlowbakeView.log"), "previous run\n");
-    EXPECT_FALSE(folder.exists("a.png"));
-}
 
 TEST_F(ViewerProgram, LogsEveryRecordItReads) {
     Patch first = uniformPatch(Vec3(1.5f, -2.25f, 3.0f), Vec3(0.0f, 10.0f, -7.125f), Vec3(100.0f, 0.5f, 1e-3f), 16,
@@ -216,28 +196,73 @@ TEST_F(ViewerProgram, LogsEveryRecordItReads) {
     EXPECT_TRUE(allBlack(image));
 }
 
-TEST_F(ViewerProgram, MissingSceneFileGivesAnEmptySceneAndSaysWhich) {
-    Image image;
-    snapshot(settingsText(64, 48, "nowhere/lost.out"), image);
-    const std::string log = folder.read("GlowbakeView.log");
-    EXPECT_EQ(countLines(log), 1) << log;
-    EXPECT_EQ(log.rfind("Scene file nowhere/lost.out ", 0), 0u) << log;
-    EXPECT_TRUE(allBlack(image));
-}
+TEST_F(ViewerProgram, EveryFailureIsLoggedAndPrintedOnStandardError) {
+    // Bad arguments: the reason and the usage on stderr, status 1, and the
+    // previous run's log untouched.
+    folder.write("GlowbakeView.log", "previous run\n");
+    folder.write("GlowbakeView.ini", settingsText(64, 64, "none.out"));
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--bogus"}, {"--snapshot"}, {"--frame", "--eye", "1", "2", "3"}}) {
+        const Finished finished = runViewer(arguments);
+        EXPECT_EQ(finished.status, 1) << arguments[0];
+        EXPECT_EQ(finished.err.rfind("GlowbakeViewer: ", 0), 0u) << finished.err;
+        EXPECT_NE(finished.err.find("\nusage: GlowbakeViewer"), std::string::npos) << finished.err;
+    }
+    EXPECT_EQ(folder.read("GlowbakeView.log"), "previous run\n");
 
-TEST_F(ViewerProgram, UnusableWindowSizeFallsBackTo800By600) {
+    // Every other failure: its log line, and the same line on stderr after
+    // "GlowbakeViewer: ". Unusable window sizes fall back to 800 x 600.
     writeScene(folder.file("empty.out"), {});
-    for (const std::string& settings :
-         {settingsText(0, 300, "empty.out"), settingsText(640, -480, "empty.out"),
-          std::string("windowWidth\nwindowHeight\nsceneFile empty.out\nmouseYFlag 0\n")}) {
-        Image image;
-        snapshot(settings, image);
-        EXPECT_EQ(image.width, 800) << settings;
-        EXPECT_EQ(image.height, 600) << settings;
+    const std::string fallback = " in GlowbakeView.ini is missing or unusable (each side 16 to 16384), using 800 x 600\n";
+    const struct {
+        std::string settings;  // none if empty
+        std::vector<std::string> arguments;
+        int status;
+        std::string logged;
+        int width, height;  // of the snapshot, if one is written
+    } cases[] = {
+        {"", {}, 2, "Settings file GlowbakeView.ini failed to open\n", 0, 0},
+        {settingsText(64, 48, "nowhere/lost.out"), {}, 0,
+         "Scene file nowhere/lost.out failed to open, the scene is empty\n", 64, 48},
+        {settingsText(64, 48, "empty.out"), {"--snapshot", "no/frame.png"}, 4,
+         "Snapshot no/frame.png could not be written\n", 0, 0},
+        {settingsText(64, 48, "empty.out"), {"--frame"}, 0, "Scene is empty: --frame keeps the start view\n", 64, 48},
+        {settingsText(0, 300, "empty.out"), {}, 0, "Window size 0 x 300" + fallback, 800, 600},
+        {settingsText(640, -480, "empty.out"), {}, 0, "Window size 640 x -480" + fallback, 800, 600},
+        {"windowWidth\nwindowHeight\nsceneFile empty.out\nmouseYFlag 0\n", {}, 0,
+         "Window size 0 x 0" + fallback, 800, 600},
+        {settingsText(1, 1, "empty.out"), {}, 0, "Window size 1 x 1" + fallback, 800, 600},
+        {settingsText(600, 1, "empty.out"), {}, 0, "Window size 600 x 1" + fallback, 800, 600},
+        {settingsText(20000, 20000, "empty.out"), {}, 0, "Window size 20000 x 20000" + fallback, 800, 600},
+        {settingsText(100000, 100000, "empty.out"), {}, 0, "Window size 100000 x 100000" + fallback, 800,
+         600},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.logged);
+        std::remove(folder.file("GlowbakeView.ini").c_str());
+        std::remove(folder.file("frame.png").c_str());
+        if (!c.settings.empty()) folder.write("GlowbakeView.ini", c.settings);
+        // Without settings no window is made, so not even a display is needed.
+        std::vector<std::string> arguments = c.arguments;
+        if (c.width > 0) arguments.insert(arguments.begin(), {"--snapshot", "frame.png"});
+        const Finished finished = c.settings.empty() ? viewertest::run(folder.path(), {kViewer}, "")
+                                                     : runViewer(arguments);
+        EXPECT_EQ(finished.status, c.status);
+        EXPECT_EQ(finished.err, "GlowbakeViewer: " + c.logged);
         const std::string log = folder.read("GlowbakeView.log");
-        EXPECT_EQ(log.rfind("Window size ", 0), 0u) << log;
-        EXPECT_NE(log.find("800 x 600"), std::string::npos) << log;
-        EXPECT_EQ(countLines(log), 3) << log;  // then the scene's two lines
+        if (c.settings.empty())
+            EXPECT_EQ(log, c.logged);
+        else
+            EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+        if (c.width == 0) {
+            EXPECT_FALSE(folder.exists("frame.png"));
+            continue;
+        }
+        Image image;
+        ASSERT_TRUE(viewertest::readPng(folder.file("frame.png"), image));
+        EXPECT_EQ(image.width, c.width);
+        EXPECT_EQ(image.height, c.height);
+        EXPECT_TRUE(allBlack(image));
     }
 }
 
@@ -322,6 +347,85 @@ TEST_F(ViewerProgram, TextureAnchorsPickTheTexelsDrawn) {
 
 namespace {
 
+// A closed room 20 units wide around the scene point (100, 0, -100), far
+// behind the start camera: each wall a uniform colour lit on its inside.
+std::vector<Patch> roomBehindTheStartCamera() {
+    const Vec3 centre(100.0f, 0.0f, -100.0f);
+    const float half = 10.0f;
+    const std::uint32_t colours[3][2] = {{0xFF40E040u, 0xFFE04040u},   // x = 90 green, x = 110 red
+                                         {0xFFE0E040u, 0xFF4040E0u},   // floor yellow, ceiling blue
+                                         {0xFF40E0E0u, 0xFFE040E0u}};  // z = -110 cyan, z = -90 magenta
+    std::vector<Patch> patches;
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int side = 0; side < 2; ++side) {
+            const float sign = side == 0 ? -1.0f : 1.0f;
+            Vec3 q[4];
+            for (int i = 0; i < 4; ++i) {
+                float offset[3];
+                offset[axis] = sign * half;
+                offset[(axis + 1) % 3] = (i == 1 || i == 2) ? half : -half;
+                offset[(axis + 2) % 3] = i >= 2 ? half : -half;
+                q[i] = centre + Vec3(offset[0], offset[1], offset[2]);
+            }
+            for (const auto& t : {std::vector<Vec3>{q[0], q[1], q[2]}, std::vector<Vec3>{q[0], q[2], q[3]}}) {
+                // The front, normalise((v2 - v0) x (v1 - v0)), must face the centre.
+                const bool inward = dot(cross(t[2] - t[0], t[1] - t[0]), centre - t[0]) > 0.0f;
+                patches.push_back(uniformPatch(t[0], inward ? t[1] : t[2], inward ? t[2] : t[1], 4,
+                                               colours[axis][side]));
+            }
+        }
+    }
+    return patches;
+}
+
+}  // namespace
+
+TEST_F(ViewerProgram, SnapshotsFromAChosenEyeAndFromFrame) {
+    writeScene(folder.file("room.out"), roomBehindTheStartCamera());
+    const struct {
+        std::vector<std::string> aim;
+        int width, height;
+        int r, g, b;      // the centre pixel, or -1 for any lit colour
+        double minShare;  // of the pixels lit
+    } cases[] = {
+        {{}, 240, 160, 0, 0, 0, 0.0},  // the start view does not see it
+        {{"--eye", "100", "0", "-100"}, 240, 160, 0xE0, 0x40, 0xE0, 0.99},  // looking along +z from inside
+        {{"--eye", "100", "0", "-100", "--look-at", "110", "0", "-100"}, 240, 160, 0xE0, 0x40, 0x40, 0.99},
+        {{"--eye", "100", "0", "-100", "--look-at", "100", "-10", "-100"}, 240, 160, 0xE0, 0xE0, 0x40, 0.99},
+        {{"--frame"}, 240, 160, -1, 0, 0, 0.1},
+        {{"--frame"}, 120, 240, -1, 0, 0, 0.1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.aim.empty() ? "start view" : c.aim.back());
+        Image image;
+        snapshot(settingsText(c.width, c.height, "room.out"), image, c.aim);
+        const unsigned char* centre = image.pixel(c.width / 2, c.height / 2);
+        if (c.r >= 0)
+            EXPECT_TRUE(near(centre, c.r, c.g, c.b)) << int(centre[0]) << " " << int(centre[1]) << " " << int(centre[2]);
+        else
+            EXPECT_FALSE(near(centre, 0, 0, 0, 2));
+        int lit = 0, litOnBorder = 0;
+        for (int row = 0; row < image.height; ++row) {
+            for (int column = 0; column < image.width; ++column) {
+                const bool isLit = !near(image.pixel(column, row), 0, 0, 0, 2);
+                lit += isLit;
+                litOnBorder += isLit && (row == 0 || column == 0 || row == image.height - 1 || column == image.width - 1);
+            }
+        }
+        const double share = static_cast<double>(lit) / (c.width * c.height);
+        if (c.minShare == 0.0) {
+            EXPECT_EQ(lit, 0);
+        }
+        EXPECT_GE(share, c.minShare);
+        // From --frame the whole room is in view: nothing lit touches the edges.
+        if (c.r < 0) {
+            EXPECT_EQ(litOnBorder, 0);
+        }
+    }
+}
+
+namespace {
+
 std::string bigEndian(std::initializer_list<std::int32_t> values) {
     std::string bytes;
     for (std::int32_t v : values) {
@@ -354,6 +458,8 @@ TEST_F(ViewerProgram, MalformedSceneFilesAreRejectedBeforeLoading) {
         {"negative height", bigEndian({1}) + recordHeader(4, -4) + texels4x4},
         {"huge texture", bigEndian({1}) + recordHeader(65536, 65536) + texels4x4},
         {"second record bad", bigEndian({2}) + recordHeader(4, 4) + texels4x4 + recordHeader(4, 1000)},
+        {"byte count beyond 64 bits", bigEndian({1}) + recordHeader(2147483647, 2147483647) + texels4x4},
+        {"a text model", "2\n0 0 0  1 0 0  0 1 0  0.5 0.5 0.5  0 0 0\n"},
     };
     for (const auto& c : cases) {
         folder.write("bad.out", c.bytes);
@@ -363,6 +469,7 @@ TEST_F(ViewerProgram, MalformedSceneFilesAreRejectedBeforeLoading) {
         const std::string log = folder.read("GlowbakeView.log");
         EXPECT_EQ(countLines(log), 1) << c.what << ": " << log;
         EXPECT_EQ(log.rfind("Scene file bad.out is malformed: ", 0), 0u) << c.what << ": " << log;
+        EXPECT_EQ(finished.err, "GlowbakeViewer: " + log) << c.what;
         EXPECT_FALSE(folder.exists("frame.png")) << c.what;
     }
     // A sound file next to them loads, so the rejections are about the bytes.
@@ -370,22 +477,12 @@ TEST_F(ViewerProgram, MalformedSceneFilesAreRejectedBeforeLoading) {
     EXPECT_EQ(runViewer({"--snapshot", "frame.png"}).status, 0);
 }
 
-TEST_F(ViewerProgram, TextureSizeWhoseByteCountOverflowsIsRejected) {
-    // 4 * W * H does not fit in 64 bits for these sizes.
-    folder.write("bad.out", bigEndian({1}) + recordHeader(2147483647, 2147483647) + std::string(64, '\0'));
-    folder.write("GlowbakeView.ini", settingsText(64, 48, "bad.out"));
-    const Finished finished = runViewer({"--snapshot", "frame.png"});
-    EXPECT_EQ(finished.status, 3) << finished.err;
-    const std::string log = folder.read("GlowbakeView.log");
-    EXPECT_EQ(log.rfind("Scene file bad.out is malformed: ", 0), 0u) << log;
-    EXPECT_EQ(countLines(log), 1) << log;
-}
-
 TEST_F(ViewerProgram, InteractiveSessionEndsWithStatusOneOnTheQuitKey) {
     const std::vector<Vec3> corners = triangleAhead(true);
     writeScene(folder.file("one.out"), {uniformPatch(corners[0], corners[1], corners[2], 4, 0xFFFFFFFFu)});
     folder.write("GlowbakeView.ini", settingsText(200, 150, "one.out"));
-    viewertest::ChildProcess viewer(folder.path(), {kViewer}, xServer->display());
+    viewertest::ChildProcess viewer(folder.path(), {kViewer, "--eye", "1", "2", "3", "--look-at", "11", "2", "3"},
+                                    xServer->display());
 
     const std::string& display = xServer->display();
     // Only a window on screen can take the keyboard focus.
@@ -394,16 +491,18 @@ TEST_F(ViewerProgram, InteractiveSessionEndsWithStatusOneOnTheQuitKey) {
     ASSERT_EQ(search.status, 0) << "no window: " << search.err;
     const std::string window = search.out.substr(0, search.out.find('\n'));
 
-    // Walk, look around, switch mouse look off and on, then quit.
+    // Print the view, walk, look around, switch mouse look off and on, print
+    // the view again, then quit.
     const std::vector<std::vector<std::string>> steps = {
         {"xdotool", "windowfocus", "--sync", window},
+        {"xdotool", "key", "p"},
         {"xdotool", "mousemove", "--window", window, "100", "75"},
         {"xdotool", "key", "e", "a", "z"},
         {"xdotool", "mousemove", "--window", window, "130", "60"},
         {"xdotool", "mousemove", "--window", window, "199", "60"},
         {"xdotool", "key", "m"},
         {"xdotool", "mousemove", "--window", window, "50", "50"},
-        {"xdotool", "key", "M", "d", "s", "x"},
+        {"xdotool", "key", "M", "d", "s", "x", "P"},
         {"xdotool", "key", "Q"},
     };
     for (const std::vector<std::string>& step : steps) {
@@ -414,7 +513,10 @@ TEST_F(ViewerProgram, InteractiveSessionEndsWithStatusOneOnTheQuitKey) {
     EXPECT_FALSE(finished.timedOut);
     EXPECT_EQ(finished.status, 1);
     EXPECT_EQ(finished.err, "");  // no X or GL complaints on the way
-    EXPECT_EQ(finished.out, "");
+    const std::string firstView = "eye 1 2 3, yaw 90, pitch 0 (degrees; yaw 0 looks along +z, 90 along +x; "
+                                  "positive pitch looks down)\n  --eye 1 2 3 --look-at 11 2 3\n";
+    EXPECT_EQ(finished.out.rfind(firstView, 0), 0u) << finished.out;
+    EXPECT_EQ(countLines(finished.out), 4) << finished.out;
     const std::string log = folder.read("GlowbakeView.log");
     EXPECT_NE(log.find("texture data read successfully\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("error"), std::string::npos) << log;
