@@ -12,9 +12,9 @@
 #       counter-clockwise seen from its lit side (the formats' front)
 #   textured_quad.gltf/.bin/.obj/.mtl, textured_quad.glb, quad_texture.png
 #       a unit quad whose base colour is a 4 x 4 sRGB texture
-#   transform.glb, transform.obj/.mtl  a single quad face in a child object
-#       (rotated, scaled, moved) under a moved parent; its material emits with
-#       Emission strength 15
+#   transform.glb, transform.obj/.mtl, .ply, .stl, .fbx, .dae  a single quad
+#       face in a child object (rotated, scaled, moved) under a moved parent;
+#       its material emits with Emission strength 15
 #   table.glb, table.mdl  a room in metres: a white floor, a white table top
 #       0.75 above it (with its underside) and a ceiling light; the .mdl is
 #       the same triangles as a text model
@@ -158,6 +158,16 @@ def transform():
     child.scale = (2.0, 2.0, 2.0)
     export_obj("transform")
     export_gltf("transform", "GLB")
+    # The other formats, each with the axes it has in Blender: PLY and STL
+    # (geometry only), FBX (in its own unit, centimetres: Blender puts a
+    # scale of 100 on the parent) and COLLADA (Z up, emission without its
+    # strength).
+    bpy.ops.export_mesh.ply(filepath=os.path.join(OUT, "transform.ply"), use_normals=False, use_uv_coords=False,
+                            use_colors=False)
+    bpy.ops.export_mesh.stl(filepath=os.path.join(OUT, "transform.stl"), ascii=True)
+    bpy.ops.export_scene.fbx(filepath=os.path.join(OUT, "transform.fbx"), axis_forward="Y", axis_up="Z",
+                             bake_anim=False)
+    bpy.ops.wm.collada_export(filepath=os.path.join(OUT, "transform.dae"))
 
 
 # A 4 m room without walls, z up: the floor, a 1.2 x 0.8 table top at 0.75

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <assimp/Importer.hpp>
+#include <assimp/config.h>
 #include <assimp/material.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -208,6 +209,8 @@ struct SceneReader {
 
 Model importScene(const std::string& fileName, const Progress& progress) {
     Assimp::Importer importer;
+    // Coordinates as the file has them: COLLADA's up axis is not turned to +y.
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_IGNORE_UP_DIRECTION, true);
     // Triangulation only: no step that moves, merges or reorders anything.
     const aiScene* scene = importer.ReadFile(fileName, aiProcess_Triangulate);
     if (!scene) throw GlowbakeError("model file " + fileName + ": " + importer.GetErrorString());

@@ -49,25 +49,34 @@ Point textureMean() {
 const std::array<Point, 4> kMovedQuad = {Point{1, 2, 8}, Point{1, 4, 8}, Point{-1, 4, 8}, Point{-1, 2, 8}};
 const std::array<Point, 4> kUnitQuad = {Point{0, 0, 0}, Point{1, 0, 0}, Point{1, 1, 0}, Point{0, 1, 0}};
 
+enum class Colours { None, Grey, Textured };
+
 struct QuadCase {
     const char* file;
-    std::array<Point, 4> corners;  // where the quad must land
-    bool textured;                 // base colour = texture (factor 1), else `diffuse`
-    double diffuse;
+    std::array<Point, 4> corners;  // where the quad must land, before `scale`
+    double scale;
+    Colours colours;  // None: the format has no materials
+    double grey;      // the reflectance when Grey
     double emission;  // every channel
     const char* mesh;
     const char* material;
 };
 
-// Blender writes the object's transform into the OBJ's vertices and keeps it
-// on the glTF node; both must land in the same place. The OBJ keeps the quad
-// as one four-corner face; the glTF exporter splits it itself.
+// Blender writes the object's transform into the OBJ's, PLY's and STL's
+// vertices and keeps it on the glTF, FBX and COLLADA nodes; all must land in
+// the same place. The OBJ and PLY keep the quad as one four-corner face. FBX
+// is in centimetres. Blender's COLLADA exporter writes the emission colour
+// without its strength.
 const QuadCase kQuadCases[] = {
-    {"transform.glb", kMovedQuad, false, 0.5, 15.0, "MovedMesh", "Lamp"},
-    {"transform.obj", kMovedQuad, false, 0.5, 15.0, "Moved", "Lamp"},
-    {"textured_quad.gltf", kUnitQuad, true, 1.0, 0.0, "QuadMesh", "Textured"},
-    {"textured_quad.glb", kUnitQuad, true, 1.0, 0.0, "QuadMesh", "Textured"},
-    {"textured_quad.obj", kUnitQuad, true, 1.0, 0.0, "Quad", "Textured"},
+    {"transform.glb", kMovedQuad, 1, Colours::Grey, 0.5, 15.0, "MovedMesh", "Lamp"},
+    {"transform.obj", kMovedQuad, 1, Colours::Grey, 0.5, 15.0, "Moved", "Lamp"},
+    {"transform.fbx", kMovedQuad, 100, Colours::Grey, 0.5, 15.0, "MovedMesh", "Lamp"},
+    {"transform.dae", kMovedQuad, 1, Colours::Grey, 0.5, 1.0, "MovedMesh-mesh", "Lamp"},
+    {"transform.ply", kMovedQuad, 1, Colours::None, 0, 0, "", ""},
+    {"transform.stl", kMovedQuad, 1, Colours::None, 0, 0, "", ""},
+    {"textured_quad.gltf", kUnitQuad, 1, Colours::Textured, 0, 0.0, "QuadMesh", "Textured"},
+    {"textured_quad.glb", kUnitQuad, 1, Colours::Textured, 0, 0.0, "QuadMesh", "Textured"},
+    {"textured_quad.obj", kUnitQuad, 1, Colours::Textured, 0, 0.0, "Quad", "Textured"},
 };
 
 }  // namespace
@@ -80,8 +89,10 @@ TEST(ImportedScene, QuadsLandWhereTheirTransformsPutThemWithTheirMaterials) {
         ASSERT_EQ(model.patches.size(), 2u) << "a quad is two triangles";
         ASSERT_EQ(model.colors.size(), 2u);
         ASSERT_EQ(model.meshes.size(), 1u);
-        EXPECT_EQ(model.meshes[0].name, q.mesh);
-        EXPECT_EQ(model.meshes[0].material, q.material);
+        if (q.colours != Colours::None) {
+            EXPECT_EQ(model.meshes[0].name, q.mesh);
+            EXPECT_EQ(model.meshes[0].material, q.material);
+        }
         EXPECT_EQ(model.meshes[0].firstPatch, 0);
         EXPECT_EQ(model.meshes[0].patchCount, 2);
 
@@ -90,26 +101,31 @@ TEST(ImportedScene, QuadsLandWhereTheirTransformsPutThemWithTheirMaterials) {
         for (const Tri& t : model.patches) {
             for (const Vec3& v : t.vertices) {
                 bool onQuad = false;
-                for (const Point& c : q.corners)
-                    onQuad |= std::fabs(v.x - c[0]) < 1e-5 && std::fabs(v.y - c[1]) < 1e-5 && std::fabs(v.z - c[2]) < 1e-5;
+                for (const Point& c : q.corners) {
+                    const double e = 1e-5 * q.scale;
+                    onQuad |= std::fabs(v.x - q.scale * c[0]) < e && std::fabs(v.y - q.scale * c[1]) < e &&
+                              std::fabs(v.z - q.scale * c[2]) < e;
+                }
                 EXPECT_TRUE(onQuad) << v.x << " " << v.y << " " << v.z;
             }
             // Counter-clockwise seen from +z in Blender: lit towards +z.
             const Point n = litSide(t);
             EXPECT_GT(n[2], 0.0);
-            EXPECT_NEAR(n[0], 0.0, 1e-5);
-            EXPECT_NEAR(n[1], 0.0, 1e-5);
+            EXPECT_NEAR(n[0], 0.0, 1e-5 * n[2]);
+            EXPECT_NEAR(n[1], 0.0, 1e-5 * n[2]);
             area += 0.5 * std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         }
-        const double side = std::hypot(q.corners[1][0] - q.corners[0][0], q.corners[1][1] - q.corners[0][1]);
-        EXPECT_NEAR(area, side * side, 1e-5);
+        const double side =
+            q.scale * std::hypot(q.corners[1][0] - q.corners[0][0], q.corners[1][1] - q.corners[0][1]);
+        EXPECT_NEAR(area, side * side, 1e-5 * side * side);
 
         // The quad's diagonal, 1e-4 of it: the scene's corner tolerance.
         const double diagonal = std::sqrt(2.0) * side;
-        for (const Tri& t : model.patches) EXPECT_NEAR(t.vertexTolerance, 1e-4 * diagonal, 1e-9);
+        for (const Tri& t : model.patches) EXPECT_NEAR(t.vertexTolerance, 1e-4 * diagonal, 1e-9 * diagonal);
 
+        if (q.colours == Colours::None) continue;
         for (const PatchColors& c : model.colors) {
-            const Point want = q.textured ? mean : Point{q.diffuse, q.diffuse, q.diffuse};
+            const Point want = q.colours == Colours::Textured ? mean : Point{q.grey, q.grey, q.grey};
             EXPECT_NEAR(c.reflectance.r, want[0], 1e-5);
             EXPECT_NEAR(c.reflectance.g, want[1], 1e-5);
             EXPECT_NEAR(c.reflectance.b, want[2], 1e-5);
