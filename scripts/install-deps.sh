@@ -10,8 +10,8 @@ PACKAGES=(
   libtriangle-dev
   freeglut3-dev libglu1-mesa-dev libpng-dev
   xvfb xauth xdotool imagemagick
-  libstb-dev libtinyexr-dev
-  libopenexr-dev libassimp-dev
+  libassimp-dev libstb-dev nlohmann-json3-dev
+  libtinyexr-dev libopenexr-dev
 )
 # Node.js runs the glTF validator in the tests. A machine may already have a
 # node with its own npm (from another repository); Debian's packages are

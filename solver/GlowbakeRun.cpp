@@ -14,7 +14,7 @@
 #include "LightmapAtlas.h"
 #include "LightmapExport.h"
 #include "Limits.h"
-#include "ModelFile.h"
+#include "ModelLoad.h"
 #include "OutputFile.h"
 #include "ProgressLine.h"
 #include "Radiosity.h"
@@ -156,7 +156,7 @@ int runGlowbake(int argc, const char* const* argv) {
     }
     try {
         const HemicubeTables tables = readHemicubeFile(hemicubeFile.get(), settings.hemicubeFile);
-        Model model = readModel(modelFile.get(), settings.modelFile, progress);
+        Model model = loadModel(modelFile.get(), settings.modelFile, progress);
         Radiosity mainRadiosity(std::move(model), tables, solverSettings(settings), progress);
         const std::vector<PatchLayout> layouts =
             layoutTextures(mainRadiosity.model.patches, settings.textSize, mainRadiosity.largestPatchArea);

@@ -1,0 +1,258 @@
+#include "SceneImport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <set>
+#include <vector>
+
+#include <assimp/Importer.hpp>
+#include <assimp/config.h>
+#include <assimp/material.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include "GlowbakeError.h"
+#include "GltfEmissiveStrength.h"
+#include "MtlDiffuse.h"
+#include "PathParts.h"
+#include "TextureMean.h"
+
+namespace {
+
+// A node's accumulated transform, in double, row-major like aiMatrix4x4.
+struct Transform {
+    double m[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
+
+    Transform then(const aiMatrix4x4& local) const {
+        const ai_real l[3][4] = {{local.a1, local.a2, local.a3, local.a4},
+                                 {local.b1, local.b2, local.b3, local.b4},
+                                 {local.c1, local.c2, local.c3, local.c4}};
+        Transform out;
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 4; ++c) {
+                double v = c == 3 ? m[r][3] : 0.0;
+                for (int k = 0; k < 3; ++k) v += m[r][k] * l[k][c];
+                out.m[r][c] = v;
+            }
+        }
+        return out;
+    }
+
+    void apply(const aiVector3D& p, double out[3]) const {
+        for (int r = 0; r < 3; ++r) out[r] = m[r][0] * p.x + m[r][1] * p.y + m[r][2] * p.z + m[r][3];
+    }
+
+    // A mirroring transform turns the front side's winding around.
+    bool mirrors() const {
+        const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                           m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+        return det < 0.0;
+    }
+};
+
+struct MaterialColors {
+    std::string name;
+    PatchColors colors;
+};
+
+void warn(const std::string& fileName, const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "Glowbake: warning: model file %s: %s\n", fileName.c_str(), message.c_str());
+}
+
+struct SceneReader {
+    SceneReader(const std::string& name, const aiScene* imported) : fileName(name), scene(imported) {}
+
+    const std::string& fileName;
+    const aiScene* scene = nullptr;
+    std::vector<float> gltfStrengths;
+    std::set<std::string> withoutKd;
+    std::vector<MaterialColors> materials;
+    Model model;
+    long long points = 0, lines = 0;  // left out
+
+    // "2 lines and 1 point", for messages.
+    std::string leftOut() const {
+        const auto count = [](long long n, const char* what) {
+            return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+        };
+        if (points == 0) return count(lines, "line");
+        if (lines == 0) return count(points, "point");
+        return count(lines, "line") + " and " + count(points, "point");
+    }
+
+    // The base-colour texture's mean, or nothing (with a warning) when the
+    // material has a texture that cannot be read.
+    bool textureMean(const aiMaterial& material, const std::string& materialName, Color& mean) {
+        aiString path;
+        if (material.GetTexture(aiTextureType_DIFFUSE, 0, &path) != AI_SUCCESS &&
+            material.GetTexture(aiTextureType_BASE_COLOR, 0, &path) != AI_SUCCESS)
+            return false;
+        TextureMean result;
+        std::string where;
+        if (const aiTexture* embedded = scene->GetEmbeddedTexture(path.C_Str())) {
+            where = "embedded texture " + std::string(path.C_Str());
+            if (embedded->mHeight == 0) {
+                result = encodedTextureMean(reinterpret_cast<const unsigned char*>(embedded->pcData),
+                                            embedded->mWidth);
+            } else {
+                result = bgraTextureMean(reinterpret_cast<const unsigned char*>(embedded->pcData),
+                                         static_cast<size_t>(embedded->mWidth) * embedded->mHeight);
+            }
+        } else {
+            const std::string file = besideFile(fileName, path.C_Str());
+            where = "texture file " + file;
+            result = textureFileMean(file);
+        }
+        if (!result.ok) {
+            warn(fileName, "material " + materialName + ": " + where + " cannot be read (" + result.reason +
+                               "); its colour factor alone is used");
+            return false;
+        }
+        mean = result.mean;
+        return true;
+    }
+
+    void readMaterials() {
+        for (unsigned i = 0; i < scene->mNumMaterials; ++i) {
+            const aiMaterial& material = *scene->mMaterials[i];
+            MaterialColors entry;
+            aiString name;
+            if (material.Get(AI_MATKEY_NAME, name) == AI_SUCCESS) entry.name = name.C_Str();
+            if (entry.name.empty()) entry.name = "material " + std::to_string(i);
+
+            Color mean(1.0f, 1.0f, 1.0f, 1.0f);
+            const bool textured = textureMean(material, entry.name, mean);
+            aiColor4D diffuse(1, 1, 1, 1);
+            // A textured MTL material without Kd is its texture alone.
+            if (!(textured && withoutKd.count(entry.name)) &&
+                material.Get(AI_MATKEY_COLOR_DIFFUSE, diffuse) != AI_SUCCESS)
+                material.Get(AI_MATKEY_BASE_COLOR, diffuse);
+            entry.colors.reflectance = Color(diffuse.r * mean.r, diffuse.g * mean.g, diffuse.b * mean.b, 1.0f);
+
+            aiColor4D emissive(0, 0, 0, 1);
+            material.Get(AI_MATKEY_COLOR_EMISSIVE, emissive);
+            float strength = 1.0f;
+            if (material.Get(AI_MATKEY_EMISSIVE_INTENSITY, strength) != AI_SUCCESS && i < gltfStrengths.size())
+                strength = gltfStrengths[i];
+            entry.colors.emission = Color(emissive.r * strength, emissive.g * strength, emissive.b * strength, 1.0f);
+
+            const Color& r = entry.colors.reflectance;
+            const Color& e = entry.colors.emission;
+            if (!std::isfinite(r.r) || !std::isfinite(r.g) || !std::isfinite(r.b))
+                throw GlowbakeError("model file " + fileName + ": material " + entry.name +
+                                    ": the reflectance is not a finite number");
+            if (!std::isfinite(e.r) || !std::isfinite(e.g) || !std::isfinite(e.b))
+                throw GlowbakeError("model file " + fileName + ": material " + entry.name +
+                                    ": the emission is not a finite number");
+            materials.push_back(entry);
+        }
+    }
+
+    void readMesh(const aiMesh& mesh, const std::string& nodeName, const Transform& transform) {
+        ModelMesh range;
+        range.name = mesh.mName.length > 0 ? mesh.mName.C_Str() : nodeName;
+        range.firstPatch = static_cast<int>(model.patches.size());
+        const MaterialColors* material =
+            mesh.mMaterialIndex < materials.size() ? &materials[mesh.mMaterialIndex] : nullptr;
+        PatchColors colors;
+        colors.reflectance = Color(1.0f, 1.0f, 1.0f, 1.0f);
+        colors.emission = Color(0.0f, 0.0f, 0.0f, 1.0f);
+        if (material) {
+            range.material = material->name;
+            colors = material->colors;
+        }
+        // The model's lit side is the one from which corners run clockwise.
+        const int order[3] = {0, transform.mirrors() ? 1 : 2, transform.mirrors() ? 2 : 1};
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            const aiFace& face = mesh.mFaces[f];
+            if (face.mNumIndices != 3) {
+                ++(face.mNumIndices == 2 ? lines : points);
+                continue;
+            }
+            Vec3 corners[3];
+            for (int c = 0; c < 3; ++c) {
+                const unsigned index = face.mIndices[order[c]];
+                if (index >= mesh.mNumVertices)
+                    throw GlowbakeError("model file " + fileName + ": mesh " + range.name + ", face " +
+                                        std::to_string(f) + ": a corner index is out of range");
+                double p[3];
+                transform.apply(mesh.mVertices[index], p);
+                const float x = static_cast<float>(p[0]), y = static_cast<float>(p[1]), z = static_cast<float>(p[2]);
+                if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
+                    throw GlowbakeError("model file " + fileName + ": mesh " + range.name + ", face " +
+                                        std::to_string(f) + ": a corner coordinate is not a finite number");
+                corners[c] = Vec3(x, y, z);
+            }
+            Tri patch;
+            patch.setVertices(corners[0], corners[1], corners[2]);
+            model.patches.push_back(patch);
+            model.colors.push_back(colors);
+        }
+        range.patchCount = static_cast<int>(model.patches.size()) - range.firstPatch;
+        if (range.patchCount > 0) model.meshes.push_back(range);
+    }
+
+    void readNode(const aiNode& node, const Transform& parent) {
+        const Transform transform = parent.then(node.mTransformation);
+        for (unsigned i = 0; i < node.mNumMeshes; ++i) {
+            if (node.mMeshes[i] < scene->mNumMeshes)
+                readMesh(*scene->mMeshes[node.mMeshes[i]], node.mName.C_Str(), transform);
+        }
+        for (unsigned i = 0; i < node.mNumChildren; ++i) readNode(*node.mChildren[i], transform);
+    }
+};
+
+}  // namespace
+
+Model importScene(const std::string& fileName, const Progress& progress) {
+    Assimp::Importer importer;
+    // Coordinates as the file has them: COLLADA's up axis is not turned to +y.
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_IGNORE_UP_DIRECTION, true);
+    // Triangulation only: no step that moves, merges or reorders anything.
+    const aiScene* scene = importer.ReadFile(fileName, aiProcess_Triangulate);
+    if (!scene) throw GlowbakeError("model file " + fileName + ": " + importer.GetErrorString());
+    if (!scene->mRootNode) throw GlowbakeError("model file " + fileName + ": the scene has no nodes");
+
+    SceneReader reader(fileName, scene);
+    if (isGltfName(fileName)) reader.gltfStrengths = gltfEmissiveStrengths(fileName);
+    if (isObjName(fileName)) reader.withoutKd = mtlMaterialsWithoutKd(fileName);
+    reader.readMaterials();
+    reader.readNode(*scene->mRootNode, Transform());
+    Model& model = reader.model;
+
+    if (model.patches.empty()) {
+        std::string message = "model file " + fileName + ": the scene holds no triangles";
+        if (reader.points + reader.lines > 0) message += " (only " + reader.leftOut() + ")";
+        throw GlowbakeError(message);
+    }
+    if (reader.points + reader.lines > 0)
+        warn(fileName, reader.leftOut() + " left out; only triangles are lit");
+
+    double low[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, high[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    for (const Tri& patch : model.patches) {
+        for (const Vec3& v : patch.vertices) {
+            const double p[3] = {v.x, v.y, v.z};
+            for (int k = 0; k < 3; ++k) {
+                low[k] = std::min(low[k], p[k]);
+                high[k] = std::max(high[k], p[k]);
+            }
+        }
+    }
+    const double diagonal = std::sqrt((high[0] - low[0]) * (high[0] - low[0]) +
+                                      (high[1] - low[1]) * (high[1] - low[1]) +
+                                      (high[2] - low[2]) * (high[2] - low[2]));
+    const float tolerance = static_cast<float>(kImportedToleranceFraction * diagonal);
+    for (Tri& patch : model.patches) patch.vertexTolerance = tolerance;
+
+    const int count = static_cast<int>(model.patches.size());
+    progress.say("num patches =%d\n", count);
+    for (int i = 0; i < count; ++i) {
+        progress.say("patch %d\n", i);
+        for (const Vec3& v : model.patches[i].vertices) progress.say("vertex read = (%f, %f, %f)\n", v.x, v.y, v.z);
+    }
+    progress.say("done loading patches\n\n");
+    return model;
+}
