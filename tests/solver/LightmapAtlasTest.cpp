@@ -51,54 +51,45 @@ struct SolvedRoom {
 // truncated products, so do the row and the column fills, and the blur
 // truncates its average once. Truncation errors pass through later steps as
 // weighted averages, never amplified, so at gamma 1 a byte lies below the
-// exact level by less than 2 + 2 + 2 + 1 = 7 and never above it. Below
-// gamma 1 the byte bake interpolates values after the (concave) gamma and
-// the float bake before it, which can only raise the float side further;
-// the gap is large only where the bake blends an emitter with a dark
-// neighbour. Measured on this room: at gamma 1 a median of 1.6 and at most
-// 3.2 levels; at gamma 0.4 a median of 2.3, a 99th percentile of 9.7 and at
-// most 13.5. A float texture left unfilled (black between the drawn edges)
-// is off by up to 216 levels.
+// exact level by less than 2 + 2 + 2 + 1 = 7 and never above it (the export
+// test through the program checks that bound). Below gamma 1 the byte bake
+// interpolates values after the (concave) gamma and the float bake before
+// it, which can only raise the float side further; the gap is large only
+// where the bake blends an emitter with a dark neighbour. Measured on this
+// room: at gamma 1 a median of 1.6 and at most 3.2 levels; at gamma 0.4 a
+// median of 2.3, a 99th percentile of 9.7 and at most 13.5. A float texture
+// left unfilled (black between the drawn edges) was off by up to 216.
 TEST(LightmapAtlas, FloatBakeFollowsTheByteTextures) {
-    struct Case {
-        float gamma;
-        double median;  // largest median difference accepted
-        double p99;     // largest 99th percentile accepted
-        double worst;   // largest difference accepted
-    };
-    for (const Case& c : {Case{1.0f, 3.0, 6.0, 7.0}, Case{0.4f, 3.0, 12.0, 20.0}}) {
-        SCOPED_TRACE(c.gamma);
-        const SolvedRoom room(c.gamma, 64);
-        const Radiosity& r = *room.r;
-        const LightmapAtlases atlases = bakeAtlases(r, room.layouts, room.atlas, false);
-        const std::vector<Color> finalColors = elementRadiosities(r.groups);
-        std::vector<char> contributing(static_cast<size_t>(r.numPatches), 0);
-        std::vector<TexturePoint> points;
-        std::vector<double> differences;
-        for (int p = 0; p < r.numPatches; ++p) {
-            const PatchLayout& l = room.layouts[p];
-            collectTexturePoints(p, l, r.groups, r.neighbors[p], finalColors, contributing, points);
-            const Texture bytes = bakeTexture<PackedTexel>(l.wide, l.high, points, bakeEdges(points));
-            for (int y = 0; y < l.high; ++y) {
-                for (int x = 0; x < l.wide; ++x) {
-                    const float* linear = atlases.radiosity.at(room.atlas.chartX[p] + x, room.atlas.chartY[p] + y);
-                    for (int ch = 0; ch < 3; ++ch) {
-                        const double level =
-                            std::pow(std::max(linear[ch], 0.0f), c.gamma) * r.normalizationScale * 255.0;
-                        const int byte = static_cast<int>((bytes.at(x, y) >> (16 - 8 * ch)) & 0xFFu);
-                        differences.push_back(level - byte);
-                    }
+    const float gamma = 0.4f;
+    const SolvedRoom room(gamma, 64);
+    const Radiosity& r = *room.r;
+    const LightmapAtlases atlases = bakeAtlases(r, room.layouts, room.atlas, false);
+    const std::vector<Color> finalColors = elementRadiosities(r.groups);
+    std::vector<char> contributing(static_cast<size_t>(r.numPatches), 0);
+    std::vector<TexturePoint> points;
+    std::vector<double> differences;
+    for (int p = 0; p < r.numPatches; ++p) {
+        const PatchLayout& l = room.layouts[p];
+        collectTexturePoints(p, l, r.groups, r.neighbors[p], finalColors, contributing, points);
+        const Texture bytes = bakeTexture<PackedTexel>(l.wide, l.high, points, bakeEdges(points));
+        for (int y = 0; y < l.high; ++y) {
+            for (int x = 0; x < l.wide; ++x) {
+                const float* linear = atlases.radiosity.at(room.atlas.chartX[p] + x, room.atlas.chartY[p] + y);
+                for (int ch = 0; ch < 3; ++ch) {
+                    const double level = std::pow(std::max(linear[ch], 0.0f), gamma) * r.normalizationScale * 255.0;
+                    const int byte = static_cast<int>((bytes.at(x, y) >> (16 - 8 * ch)) & 0xFFu);
+                    differences.push_back(level - byte);
                 }
             }
         }
-        std::sort(differences.begin(), differences.end());
-        const size_t n = differences.size();
-        std::printf("gamma %.1f: float bake above the byte texels by %.2f (median), %.2f (99th percentile), "
-                    "%.2f (largest), %.2f (smallest) levels\n",
-                    c.gamma, differences[n / 2], differences[n * 99 / 100], differences[n - 1], differences[0]);
-        EXPECT_GT(differences[0], -0.01);
-        EXPECT_LT(differences[n / 2], c.median);
-        EXPECT_LT(differences[n * 99 / 100], c.p99);
-        EXPECT_LT(differences[n - 1], c.worst);
     }
+    std::sort(differences.begin(), differences.end());
+    const size_t n = differences.size();
+    std::printf("float bake above the byte texels by %.2f (median), %.2f (99th percentile), %.2f (largest), "
+                "%.2f (smallest) levels\n",
+                differences[n / 2], differences[n * 99 / 100], differences[n - 1], differences[0]);
+    EXPECT_GT(differences[0], -0.01);
+    EXPECT_LT(differences[n / 2], 3.0);
+    EXPECT_LT(differences[n * 99 / 100], 12.0);
+    EXPECT_LT(differences[n - 1], 20.0);
 }
