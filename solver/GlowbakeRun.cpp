@@ -139,7 +139,7 @@ int runGlowbake(int argc, const char* const* argv) {
     if (!hemicubeFile) return failWithUsage();
     ExportOutputs exportOutputs;
     std::string problem;
-    if (!exportOutputs.open(settings.exports, problem)) {
+    if (!exportOutputs.open(settings.exports, settings.outputFile, problem)) {
         reportError(problem.c_str());
         return 1;
     }

@@ -1,6 +1,8 @@
 #include "LightmapExport.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <map>
 
 #include "DisplayMapping.h"
 #include "GlowbakeError.h"
@@ -48,7 +50,27 @@ std::vector<std::uint8_t> encodeLinear(const LinearImage& image, const std::stri
 
 }  // namespace
 
-bool ExportOutputs::open(const ExportSettings& settings, std::string& problem) {
+bool ExportOutputs::open(const ExportSettings& settings, const std::string& sceneFile, std::string& problem) {
+    // Two outputs of one name would replace each other at the commit.
+    std::map<std::string, std::string> written;
+    auto claim = [&](const std::string& name, const char* by) {
+        std::error_code ec;
+        const std::string key = std::filesystem::weakly_canonical(std::filesystem::absolute(name), ec).string();
+        const auto [it, fresh] = written.emplace(ec ? name : key, by);
+        if (!fresh) problem = std::string(by) + " would write " + name + ", which " + it->second + " writes too";
+        return fresh;
+    };
+    if (!claim(sceneFile, "the scene file (-o)")) return false;
+    if (!settings.gltfFile.empty()) {
+        if (!claim(settings.gltfFile, "--gltf")) return false;
+        if (extensionOf(settings.gltfFile) == ".gltf" && (!claim(withExtension(settings.gltfFile, ".bin"), "--gltf") ||
+                                                          !claim(withExtension(settings.gltfFile, ".png"), "--gltf")))
+            return false;
+    }
+    for (const std::string& name : settings.lightmapFiles)
+        if (!claim(name, "--lightmap")) return false;
+    if (!settings.irradianceFile.empty() && !claim(settings.irradianceFile, "--irradiance")) return false;
+
     if (!settings.gltfFile.empty()) {
         const std::string ext = extensionOf(settings.gltfFile);
         if (ext != ".glb" && ext != ".gltf") {

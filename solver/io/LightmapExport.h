@@ -34,9 +34,11 @@ struct ExportOutputs {
     OutputFile gltf, gltfBin, gltfPng, irradiance;
     std::vector<std::unique_ptr<OutputFile>> lightmaps;  // one per --lightmap
 
-    // Checks the names (their extensions) and opens the temporaries; on
-    // failure returns false with `problem` naming the option and file.
-    bool open(const ExportSettings& settings, std::string& problem);
+    // Checks the names (their extensions, and that no two outputs of the
+    // run, the scene file `sceneFile` included, share one) and opens the
+    // temporaries; on failure returns false with `problem` naming the option
+    // and file.
+    bool open(const ExportSettings& settings, const std::string& sceneFile, std::string& problem);
     // Every file that is open, for finishing and publishing together.
     std::vector<OutputFile*> files();
 };

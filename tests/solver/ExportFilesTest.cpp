@@ -92,7 +92,7 @@ TEST(ExportOutputs, NothingIsPublishedBeforeTheCommit) {
     {
         ExportOutputs outputs;
         std::string problem;
-        ASSERT_TRUE(outputs.open(settings, problem));
+        ASSERT_TRUE(outputs.open(settings, dir.file("keep.out"), problem)) << problem;
         writeExports(settings, smallScene(), outputs);
         // The run fails here: the outputs are dropped unpublished.
     }
@@ -288,6 +288,8 @@ TEST(ExportFiles, ProgramRefusesBadExportsBeforeSolving) {
         {{"--lightmap", "no/such/folder/lit.exr"}, "could not open --lightmap file for writing: no/such/folder/lit.exr"},
         {{"--exposure", "bright"}, "--exposure takes a number of stops from -100 to 100, not:  bright"},
         {{"--gltf"}, "missing value for option:  --gltf"},
+        {{"--gltf", "lit.gltf", "--lightmap", "./lit.png"}, "--lightmap would write ./lit.png, which --gltf writes too"},
+        {{"--irradiance", "keep.out"}, "--irradiance would write keep.out, which the scene file (-o) writes too"},
         {{"--gltf", "lit.glb", "-m", "many.mdl", "-a", "100", "-t", "2337"},
          "the lightmap atlas for texture_size 2337 would exceed 16384 texels a side; -t 2336 fits"},
     };
