@@ -71,29 +71,6 @@ AtlasLayout planAtlas(const Radiosity& radiosity, const std::vector<PatchLayout>
                         (fits > 0 ? "; -t " + std::to_string(fits) + " fits" : "; the model has too many patches"));
 }
 
-// Bakes the float atlases of the solved scene and writes every export into
-// its temporary file; returns the exposure of the picture.
-double writeLightmapExports(const ExportSettings& settings, const Radiosity& radiosity,
-                            const std::vector<PatchLayout>& layouts, const AtlasLayout& atlas,
-                            ExportOutputs& outputs) {
-    LightmapAtlases atlases = bakeAtlases(radiosity, layouts, atlas, !settings.irradianceFile.empty());
-    ExportScene scene;
-    scene.layout = atlas;
-    scene.radiosity = std::move(atlases.radiosity);
-    scene.irradiance = std::move(atlases.irradiance);
-    scene.exposure = meterElements(radiosity).exposure(settings.exposureStops);
-    for (int p = 0; p < radiosity.numPatches; ++p) {
-        for (const Vec3& v : radiosity.model.patches[p].vertices)
-            scene.corners.insert(scene.corners.end(), {v.x, v.y, v.z});
-        for (int t = 0; t < 3; ++t) scene.anchors.insert(scene.anchors.end(), {layouts[p].anchorU[t], layouts[p].anchorV[t]});
-    }
-    for (const ModelMesh& m : radiosity.model.meshes)
-        scene.meshes.push_back({m.name, m.material.empty() ? m.name : m.material, m.firstPatch, m.patchCount});
-    if (scene.meshes.empty()) scene.meshes.push_back({"model", "model", 0, radiosity.numPatches});
-    writeExports(settings, scene, outputs);
-    return scene.exposure;
-}
-
 void printExposure(const ExportSettings& settings, double exposure) {
     std::string files;
     std::vector<std::string> names = {settings.gltfFile};
@@ -166,11 +143,12 @@ int runGlowbake(int argc, const char* const* argv) {
         progress.say("\n\nOutputing to disk...\n");
         writeSceneFile(output.stream(), settings.outputFile, mainRadiosity, layouts, progress);
         progress.say("Done\n");
-        const double exposure = exporting ? writeLightmapExports(settings.exports, mainRadiosity, layouts, atlas,
-                                                                 exportOutputs)
-                                          : settings.exports.given
-                                                ? meterElements(mainRadiosity).exposure(settings.exports.exposureStops)
-                                                : 1.0;
+        double exposure = 1.0;
+        if (exporting) {
+            exposure = exportLighting(settings.exports, mainRadiosity, layouts, atlas, exportOutputs);
+        } else if (settings.exports.given) {
+            exposure = meterElements(mainRadiosity).exposure(settings.exports.exposureStops);
+        }
         statusLine.finish();
         std::vector<OutputFile*> outputs = exportOutputs.files();
         outputs.insert(outputs.begin(), &output);

@@ -8,6 +8,7 @@
 #include "GlowbakeError.h"
 #include "GltfFile.h"
 #include "ImageEncoding.h"
+#include "LightmapAtlas.h"
 
 namespace {
 
@@ -166,4 +167,26 @@ void writeExports(const ExportSettings& settings, const ExportScene& scene, Expo
 void commitAll(const std::vector<OutputFile*>& files) {
     for (OutputFile* f : files) f->finish();
     for (OutputFile* f : files) f->publish();
+}
+
+double exportLighting(const ExportSettings& settings, const Radiosity& radiosity,
+                            const std::vector<PatchLayout>& layouts, const AtlasLayout& atlas,
+                            ExportOutputs& outputs) {
+    LightmapAtlases atlases = bakeAtlases(radiosity, layouts, atlas, !settings.irradianceFile.empty());
+    ExportScene scene;
+    scene.layout = atlas;
+    scene.radiosity = std::move(atlases.radiosity);
+    scene.irradiance = std::move(atlases.irradiance);
+    scene.exposure = meterElements(radiosity).exposure(settings.exposureStops);
+    for (int p = 0; p < radiosity.numPatches; ++p) {
+        for (const Vec3& v : radiosity.model.patches[p].vertices)
+            scene.corners.insert(scene.corners.end(), {v.x, v.y, v.z});
+        for (int t = 0; t < 3; ++t)
+            scene.anchors.insert(scene.anchors.end(), {layouts[p].anchorU[t], layouts[p].anchorV[t]});
+    }
+    for (const ModelMesh& m : radiosity.model.meshes)
+        scene.meshes.push_back({m.name, m.material.empty() ? m.name : m.material, m.firstPatch, m.patchCount});
+    if (scene.meshes.empty()) scene.meshes.push_back({"model", "model", 0, radiosity.numPatches});
+    writeExports(settings, scene, outputs);
+    return scene.exposure;
 }

@@ -8,6 +8,8 @@
 #include "ExportSettings.h"
 #include "LinearImage.h"
 #include "OutputFile.h"
+#include "Radiosity.h"
+#include "TextureLayout.h"
 
 // A named run of consecutive patches that becomes one glTF node and mesh.
 struct ExportMesh {
@@ -51,6 +53,12 @@ void atlasTexcoord(const AtlasLayout& layout, int patch, int column, int row, fl
 // Writes every file asked for into its temporary; throws GlowbakeError when
 // a file cannot be made or written.
 void writeExports(const ExportSettings& settings, const ExportScene& scene, ExportOutputs& outputs);
+
+// Bakes the float atlases of a solved Radiosity into `atlas` (laid out from
+// `layouts`), measures the exposure and writes every export asked for into
+// its temporary file; returns the exposure of the picture.
+double exportLighting(const ExportSettings& settings, const Radiosity& radiosity,
+                      const std::vector<PatchLayout>& layouts, const AtlasLayout& atlas, ExportOutputs& outputs);
 
 // Finishes every file, then renames them all: nothing is published unless
 // every file was written completely.
