@@ -164,6 +164,10 @@ std::string sceneJson(const GltfScene& scene, BinaryBuffer& buffer, const std::s
         ++meshIndex;
     }
 
+    std::string json = "{\"asset\":{\"version\":\"2.0\",\"generator\":\"Glowbake 1.0\"}";
+    // A model without triangles: an empty scene, nothing else to refer to.
+    if (meshIndex == 0) return json + ",\"scene\":0,\"scenes\":[{}]}";
+
     std::string image;
     if (pngUri.empty()) {
         const int view = buffer.addView(scene.png.data(), scene.png.size(), 0, false);
@@ -173,13 +177,6 @@ std::string sceneJson(const GltfScene& scene, BinaryBuffer& buffer, const std::s
     }
     buffer.pad();
 
-    std::string json = "{\"asset\":{\"version\":\"2.0\",\"generator\":\"Glowbake 1.0\"}";
-    if (meshIndex == 0) return json + ",\"scene\":0,\"scenes\":[{}]" +
-                                   (buffer.bytes.empty() ? std::string()
-                                                         : ",\"buffers\":[{\"byteLength\":" +
-                                                               std::to_string(buffer.bytes.size()) + "}]" +
-                                                               ",\"bufferViews\":[" + buffer.views + "]") +
-                                   "}";
     json += ",\"extensionsUsed\":[\"KHR_materials_unlit\"]";
     json += ",\"scene\":0,\"scenes\":[{\"nodes\":[" + nodeList + "]}]";
     json += ",\"nodes\":[" + nodes + "]";
