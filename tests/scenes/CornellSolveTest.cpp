@@ -32,16 +32,12 @@ TEST(CornellSolve, CoarseSolveWritesEveryPatchLitAndInItsColour) {
         dir.path.string(), {"-m", model, "-h", dir.file("hc32.hc"), "-o", dir.file("cornell.out"), "-w", "1", "-a",
                             "30", "-i", "0.005", "-s", "1000", "-g", "0.3", "-t", "32"});
     ASSERT_EQ(solve.status, 0) << solve.out << solve.err;
-    ASSERT_NE(solve.out.find("seconds elapsed"), std::string::npos) << solve.out;
 
     const std::string bytes = testsupport::readFile(dir.file("cornell.out"));
     const SceneFile scene = parseSceneFile(bytes);
     ASSERT_EQ(scene.count, static_cast<int>(room.triangles.size()));
     ASSERT_EQ(scene.patches.size(), room.triangles.size());
-    EXPECT_TRUE(scene.complete) << "bytes follow the last record";
-    size_t expectedSize = 4;
-    for (const ScenePatch& p : scene.patches) expectedSize += 68 + 4 * static_cast<size_t>(p.width) * p.height;
-    EXPECT_EQ(bytes.size(), expectedSize);
+    EXPECT_TRUE(scene.complete) << "the records do not fill the file exactly";
 
     bool sawRed = false, sawGreen = false;
     int bledOn = 0;

@@ -1,19 +1,19 @@
 #pragma once
 
-// Reading the sample models (scenes/*.mdl) and scene files in tests, with
-// plain double arithmetic independent of the solver's own code.
+// Reading the sample models (scenes/*.mdl) in tests, with plain double
+// arithmetic independent of the solver's own code.
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "SceneFileBytes.h"
 
 namespace scenetest {
 
@@ -87,72 +87,9 @@ inline std::vector<std::string> sampleModels() {
     return paths;
 }
 
-// A scene file: the patch count, then per patch three corners, the texture
-// size, three anchors and W x H texels (0xAARRGGBB), all big-endian.
-struct ScenePatch {
-    std::array<Point, 3> corners;
-    int width = 0, height = 0;
-    std::array<int, 6> anchors{};
-    std::vector<uint32_t> texels;
-
-    // Mean red, green and blue of the texture, 0 to 255.
-    Point meanColour() const {
-        Point sum{0, 0, 0};
-        for (uint32_t t : texels) sum = add(sum, Point{double((t >> 16) & 255), double((t >> 8) & 255), double(t & 255)});
-        return texels.empty() ? sum : scale(sum, 1.0 / texels.size());
-    }
-};
-
-struct SceneFile {
-    bool complete = false;  // every record was whole and nothing followed
-    int count = -1;
-    std::vector<ScenePatch> patches;
-};
-
-inline SceneFile parseSceneFile(const std::string& bytes) {
-    SceneFile scene;
-    size_t at = 0;
-    auto word = [&](uint32_t& out) {
-        if (at + 4 > bytes.size()) return false;
-        out = 0;
-        for (int i = 0; i < 4; ++i) out = out << 8 | static_cast<unsigned char>(bytes[at + i]);
-        at += 4;
-        return true;
-    };
-    auto real = [&](double& out) {
-        uint32_t bits;
-        if (!word(bits)) return false;
-        float f;
-        std::memcpy(&f, &bits, 4);
-        out = f;
-        return true;
-    };
-    uint32_t n;
-    if (!word(n)) return scene;
-    scene.count = static_cast<int32_t>(n);
-    for (int p = 0; p < scene.count; ++p) {
-        ScenePatch patch;
-        for (auto& corner : patch.corners)
-            for (double& c : corner)
-                if (!real(c)) return scene;
-        uint32_t w, h;
-        if (!word(w) || !word(h)) return scene;
-        patch.width = static_cast<int32_t>(w);
-        patch.height = static_cast<int32_t>(h);
-        for (int& a : patch.anchors) {
-            uint32_t v;
-            if (!word(v)) return scene;
-            a = static_cast<int32_t>(v);
-        }
-        if (patch.width <= 0 || patch.height <= 0 ||
-            static_cast<uint64_t>(patch.width) * patch.height * 4 > bytes.size() - at)
-            return scene;
-        patch.texels.resize(static_cast<size_t>(patch.width) * patch.height);
-        for (uint32_t& t : patch.texels) word(t);
-        scene.patches.push_back(std::move(patch));
-    }
-    scene.complete = at == bytes.size();
-    return scene;
-}
+// Scene files are read by the shared reader.
+using ScenePatch = testsupport::SceneRecord;
+using testsupport::parseSceneFile;
+using testsupport::SceneFile;
 
 }  // namespace scenetest

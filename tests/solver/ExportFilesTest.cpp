@@ -12,7 +12,7 @@
 #include "GltfValidator.h"
 #include "LightmapExport.h"
 #include "PngImage.h"
-#include "SolverTestUtil.h"
+#include "SceneFileBytes.h"
 #include "TestSupport.h"
 
 using namespace testsupport;
@@ -32,32 +32,6 @@ const float kLampEmission[3] = {1.0f, 0.9f, 0.8f};
 std::vector<std::string> lampFloorArgs(const std::string& output) {
     return {"-m", "lamp.mdl", "-h", GLOWBAKE_DEFAULT_HEMICUBE, "-o", output, "-w", "0.05", "-a", "0.5",
             "-i", "0.0001", "-s", "0.02", "-t", "16"};
-}
-
-// One scene-file record: its anchors and W x H packed texels.
-struct SceneRecord {
-    int wide = 0, high = 0;
-    int anchorU[3], anchorV[3];
-    float corners[9];
-    std::vector<std::uint32_t> texels;
-};
-
-std::vector<SceneRecord> readScene(const std::string& bytes) {
-    std::vector<SceneRecord> records(static_cast<size_t>(solvertest::intAt(bytes, 0)));
-    size_t at = 4;
-    for (SceneRecord& r : records) {
-        for (float& c : r.corners) c = solvertest::floatAt(bytes, at), at += 4;
-        r.wide = solvertest::intAt(bytes, at);
-        r.high = solvertest::intAt(bytes, at + 4);
-        at += 8;
-        for (int t = 0; t < 3; ++t) {
-            r.anchorU[t] = solvertest::intAt(bytes, at);
-            r.anchorV[t] = solvertest::intAt(bytes, at + 4);
-            at += 8;
-        }
-        for (int i = 0; i < r.wide * r.high; ++i, at += 4) r.texels.push_back(solvertest::wordAt(bytes, at));
-    }
-    return records;
 }
 
 // The number after "exposure " on the line the run adds to its output.
@@ -149,7 +123,9 @@ TEST(ExportFiles, SolvedSceneReadBackByIndependentReaders) {
 
     // Assimp: one mesh of three triangles, corners as in the model, front
     // faces counter-clockwise, both texture coordinate sets, the picture.
-    const std::vector<SceneRecord> records = readScene(sceneBytes);
+    const SceneFile sceneFile = parseSceneFile(sceneBytes);
+    ASSERT_TRUE(sceneFile.complete);
+    const std::vector<SceneRecord>& records = sceneFile.patches;
     ASSERT_EQ(records.size(), 3u);
     Assimp::Importer importer;
     const aiScene* scene = importer.ReadFile(dir.file("lit.glb"), 0);
@@ -168,15 +144,18 @@ TEST(ExportFiles, SolvedSceneReadBackByIndependentReaders) {
         ASSERT_EQ(mesh->mFaces[f].mNumIndices, 3u);
         const unsigned* idx = mesh->mFaces[f].mIndices;
         const SceneRecord& r = records[f];
-        const aiVector3D v0(r.corners[0], r.corners[1], r.corners[2]), v1(r.corners[3], r.corners[4], r.corners[5]),
-            v2(r.corners[6], r.corners[7], r.corners[8]);
+        auto corner = [&](int i) {
+            return aiVector3D(static_cast<float>(r.corners[i][0]), static_cast<float>(r.corners[i][1]),
+                              static_cast<float>(r.corners[i][2]));
+        };
+        const aiVector3D v0 = corner(0), v1 = corner(1), v2 = corner(2);
         const aiVector3D a = mesh->mVertices[idx[0]], b = mesh->mVertices[idx[1]], c = mesh->mVertices[idx[2]];
         EXPECT_GT(((b - a) ^ (c - a)) * ((v2 - v0) ^ (v1 - v0)), 0.0f) << "face " << f;
         for (int k = 0; k < 3; ++k) {
             const aiVector3D& p = mesh->mVertices[idx[k]];
             int t = -1;
             for (int i = 0; i < 3; ++i)
-                if (p.x == r.corners[3 * i] && p.y == r.corners[3 * i + 1] && p.z == r.corners[3 * i + 2]) t = i;
+                if (p == corner(i)) t = i;
             ASSERT_GE(t, 0);
             // Atlas column = chart column + anchor; Assimp counts v up from
             // the picture's bottom row, glTF down from its first row.
@@ -185,8 +164,8 @@ TEST(ExportFiles, SolvedSceneReadBackByIndependentReaders) {
             // No half-texel offset: a corner sits on a texel's corner.
             EXPECT_NEAR(uv.x * exr.width, std::round(uv.x * exr.width), 1e-3);
             EXPECT_NEAR(uv.y * exr.height, std::round(uv.y * exr.height), 1e-3);
-            const int x = static_cast<int>(std::lround(uv.x * exr.width)) - r.anchorU[t];
-            const int y = static_cast<int>(std::lround((1.0f - uv.y) * exr.height)) - r.anchorV[t];
+            const int x = static_cast<int>(std::lround(uv.x * exr.width)) - r.anchors[2 * t];
+            const int y = static_cast<int>(std::lround((1.0f - uv.y) * exr.height)) - r.anchors[2 * t + 1];
             if (k > 0) {
                 EXPECT_EQ(x, chartX[f]);
                 EXPECT_EQ(y, chartY[f]);
@@ -238,8 +217,8 @@ TEST(ExportFiles, SolvedSceneReadBackByIndependentReaders) {
     for (int p = 0; p < 3; ++p) {
         SCOPED_TRACE(p);
         const SceneRecord& r = records[p];
-        for (int y = 0; y < r.high; ++y) {
-            for (int x = 0; x < r.wide; ++x) {
+        for (int y = 0; y < r.height; ++y) {
+            for (int x = 0; x < r.width; ++x) {
                 const float* b = exr.pixel(chartX[p] + x, chartY[p] + y);
                 const float* e = arriving.pixel(chartX[p] + x, chartY[p] + y);
                 const unsigned char* shown = png.pixel(chartX[p] + x, chartY[p] + y);
@@ -252,7 +231,7 @@ TEST(ExportFiles, SolvedSceneReadBackByIndependentReaders) {
                     } else {
                         ASSERT_NEAR(e[ch] * 0.6f, b[ch], brightest / 128 + 1e-6f) << x << "," << y;
                     }
-                    const int byte = static_cast<int>((r.texels[y * r.wide + x] >> (16 - 8 * ch)) & 0xFFu);
+                    const int byte = r.channel(static_cast<size_t>(y) * r.width + x, ch);
                     ASSERT_GE(b[ch] * 255.0 - byte, -0.01) << x << "," << y;
                     ASSERT_LT(b[ch] * 255.0 - byte, 7.0) << x << "," << y;
                     ASSERT_NEAR(shown[ch], displayLevel(b[ch], exposure), 1.01) << x << "," << y;

@@ -71,8 +71,10 @@ inline RunResult run(const std::string& cwd, const std::string& program, const s
     return r;
 }
 
+#ifdef GLOWBAKE_BIN
 inline RunResult runGlowbake(const std::string& cwd, const std::vector<std::string>& args) {
     return run(cwd, GLOWBAKE_BIN, args);
 }
+#endif
 
 }  // namespace testsupport

@@ -10,21 +10,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace viewertest {
 
 namespace {
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // In a forked child: be sent `signal` when the test process ends, however it
 // ends (a crash or a timeout kill runs no destructor), so that no Xvfb or
@@ -76,25 +66,6 @@ XvfbServer::~XvfbServer() {
     int status;
     waitpid(pid_, &status, 0);
 }
-
-ScratchFolder::ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "glowbake-viewer-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
-void ScratchFolder::write(const std::string& name, const std::string& text) const {
-    std::ofstream out(file(name), std::ios::binary);
-    out << text;
-}
-
-std::string ScratchFolder::read(const std::string& name) const { return slurp(file(name)); }
-
-bool ScratchFolder::exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
 
 ChildProcess::ChildProcess(const std::string& folder, const std::vector<std::string>& argv,
                            const std::string& display) {
@@ -149,8 +120,8 @@ Finished ChildProcess::wait(double seconds) {
         finished.status = WEXITSTATUS(status);
     }
     pid_ = -1;
-    finished.out = slurp(outPath_);
-    finished.err = slurp(errPath_);
+    finished.out = testsupport::readFile(outPath_);
+    finished.err = testsupport::readFile(errPath_);
     std::remove(outPath_.c_str());
     std::remove(errPath_.c_str());
     return finished;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PngImage.h"
+#include "TestSupport.h"
 
 #include <sys/types.h>
 
@@ -8,7 +9,8 @@
 #include <vector>
 
 // Running the real GlowbakeViewer (and X tools) from tests: a private Xvfb
-// server, child processes in a scratch folder, and PNG reading.
+// server, child processes in a scratch folder (testsupport::ScratchDir), and
+// PNG reading.
 namespace viewertest {
 
 // An Xvfb server on a display number it picks itself (-displayfd), so that
@@ -26,24 +28,6 @@ public:
 private:
     pid_t pid_ = -1;
     std::string display_;
-};
-
-// A fresh folder under the temporary directory, removed on destruction.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    void write(const std::string& name, const std::string& text) const;
-    std::string read(const std::string& name) const;  // "" if missing
-    bool exists(const std::string& name) const;
-
-private:
-    std::string path_;
 };
 
 struct Finished {

@@ -6,13 +6,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <initializer_list>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "FileIO.h"
-#include "SceneFile.h"
+#include "SceneFileBytes.h"
+#include "Vec3.h"
 #include "ViewerProcess.h"
 
 using viewertest::Finished;
@@ -22,33 +22,18 @@ namespace {
 
 const std::string kViewer = GLOWBAKE_VIEWER_PATH;
 
-struct Patch {
-    scene::RecordHeader header;
-    std::vector<std::uint32_t> texels;  // 0xAARRGGBB, row 0 first
-};
+using Patch = testsupport::SceneRecord;
 
 Patch uniformPatch(const Vec3& a, const Vec3& b, const Vec3& c, int size, std::uint32_t texel) {
     Patch patch;
-    patch.header.corners[0] = a;
-    patch.header.corners[1] = b;
-    patch.header.corners[2] = c;
-    patch.header.textWide = size;
-    patch.header.textHigh = size;
+    patch.corners = {{{a.x, a.y, a.z}, {b.x, b.y, b.z}, {c.x, c.y, c.z}}};
+    patch.width = patch.height = size;
     patch.texels.assign(static_cast<size_t>(size) * size, texel);
     return patch;
 }
 
 void writeScene(const std::string& path, const std::vector<Patch>& patches) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    FileIO fileIO;
-    scene::writeHeader(file, fileIO, static_cast<int>(patches.size()));
-    for (const Patch& patch : patches) {
-        scene::writeRecordHeader(file, fileIO, patch.header);
-        scene::writeTexels(file, fileIO, patch.texels.data(), static_cast<long long>(patch.texels.size()));
-    }
-    std::fclose(file);
-    ASSERT_TRUE(fileIO.ok);
+    testsupport::writeFile(path, testsupport::sceneFileBytes(patches));
 }
 
 std::string settingsText(int width, int height, const std::string& scenePath) {
@@ -121,31 +106,31 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(xServer->running()) << "Xvfb could not be started";
-        ASSERT_FALSE(folder.path().empty());
+        ASSERT_FALSE(folder.path.string().empty());
     }
 
     Finished runViewer(const std::vector<std::string>& arguments = {}) {
         std::vector<std::string> argv = {kViewer};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return viewertest::run(folder.path(), argv, xServer->display());
+        return viewertest::run(folder.path.string(), argv, xServer->display());
     }
 
     // Runs a snapshot of the scene from `settings` into `image`, with the
     // camera options `aim`.
     void snapshot(const std::string& settings, Image& image, const std::vector<std::string>& aim = {}) {
-        folder.write("GlowbakeView.ini", settings);
+        testsupport::writeFile(folder.file("GlowbakeView.ini"), settings);
         std::remove(folder.file("frame.png").c_str());
         std::vector<std::string> arguments = {"--snapshot", "frame.png"};
         arguments.insert(arguments.end(), aim.begin(), aim.end());
         const Finished finished = runViewer(arguments);
-        ASSERT_EQ(finished.status, 0) << finished.err << folder.read("GlowbakeView.log");
+        ASSERT_EQ(finished.status, 0) << finished.err << testsupport::readFile(folder.file("GlowbakeView.log"));
         EXPECT_EQ(finished.out, "");
         EXPECT_EQ(finished.err, "");
         ASSERT_TRUE(viewertest::readPng(folder.file("frame.png"), image));
     }
 
     static std::unique_ptr<viewertest::XvfbServer> xServer;
-    viewertest::ScratchFolder folder;
+    testsupport::ScratchDir folder;
 };
 
 std::unique_ptr<viewertest::XvfbServer> ViewerProgram::xServer;
@@ -153,21 +138,18 @@ std::unique_ptr<viewertest::XvfbServer> ViewerProgram::xServer;
 TEST_F(ViewerProgram, LogsEveryRecordItReads) {
     Patch first = uniformPatch(Vec3(1.5f, -2.25f, 3.0f), Vec3(0.0f, 10.0f, -7.125f), Vec3(100.0f, 0.5f, 1e-3f), 16,
                                0xFF808080u);
-    first.header.anchorU[1] = 8;
-    first.header.anchorV[2] = 8;
+    first.anchors[2] = 8;  // u of the second corner
+    first.anchors[5] = 8;  // v of the third
     Patch second = uniformPatch(Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0), 4, 0xFF000000u);
-    second.header.textWide = 32;
-    second.header.textHigh = 16;
+    second.width = 32;
+    second.height = 16;
     second.texels.assign(32 * 16, 0xFF102030u);
-    second.header.anchorU[0] = 31;
-    second.header.anchorV[0] = 15;
-    second.header.anchorU[1] = 16;
-    second.header.anchorV[2] = 4;
+    second.anchors = {31, 15, 16, 0, 0, 4};
     writeScene(folder.file("two.out"), {first, second});
 
     Image image;
     snapshot(settingsText(64, 48, "two.out"), image);
-    EXPECT_EQ(folder.read("GlowbakeView.log"),
+    EXPECT_EQ(testsupport::readFile(folder.file("GlowbakeView.log")),
               "Scene file opened.\n"
               "num patches = 2\n"
               "patch vert = (1.500000, -2.250000, 3.000000)\n"
@@ -192,15 +174,15 @@ TEST_F(ViewerProgram, LogsEveryRecordItReads) {
     // No patches: the first two lines only, and a black frame.
     writeScene(folder.file("empty.out"), {});
     snapshot(settingsText(64, 48, "empty.out"), image);
-    EXPECT_EQ(folder.read("GlowbakeView.log"), "Scene file opened.\nnum patches = 0\n");
+    EXPECT_EQ(testsupport::readFile(folder.file("GlowbakeView.log")), "Scene file opened.\nnum patches = 0\n");
     EXPECT_TRUE(allBlack(image));
 }
 
 TEST_F(ViewerProgram, EveryFailureIsLoggedAndPrintedOnStandardError) {
     // Bad arguments: the reason and the usage on stderr, status 1, and the
     // previous run's log untouched.
-    folder.write("GlowbakeView.log", "previous run\n");
-    folder.write("GlowbakeView.ini", settingsText(64, 64, "none.out"));
+    testsupport::writeFile(folder.file("GlowbakeView.log"), "previous run\n");
+    testsupport::writeFile(folder.file("GlowbakeView.ini"), settingsText(64, 64, "none.out"));
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"--bogus"}, {"--snapshot"}, {"--frame", "--eye", "1", "2", "3"}}) {
         const Finished finished = runViewer(arguments);
@@ -208,7 +190,7 @@ TEST_F(ViewerProgram, EveryFailureIsLoggedAndPrintedOnStandardError) {
         EXPECT_EQ(finished.err.rfind("GlowbakeViewer: ", 0), 0u) << finished.err;
         EXPECT_NE(finished.err.find("\nusage: GlowbakeViewer"), std::string::npos) << finished.err;
     }
-    EXPECT_EQ(folder.read("GlowbakeView.log"), "previous run\n");
+    EXPECT_EQ(testsupport::readFile(folder.file("GlowbakeView.log")), "previous run\n");
 
     // Every other failure: its log line, and the same line on stderr after
     // "GlowbakeViewer: ". Unusable window sizes fall back to 800 x 600.
@@ -241,21 +223,21 @@ TEST_F(ViewerProgram, EveryFailureIsLoggedAndPrintedOnStandardError) {
         SCOPED_TRACE(c.logged);
         std::remove(folder.file("GlowbakeView.ini").c_str());
         std::remove(folder.file("frame.png").c_str());
-        if (!c.settings.empty()) folder.write("GlowbakeView.ini", c.settings);
+        if (!c.settings.empty()) testsupport::writeFile(folder.file("GlowbakeView.ini"), c.settings);
         // Without settings no window is made, so not even a display is needed.
         std::vector<std::string> arguments = c.arguments;
         if (c.width > 0) arguments.insert(arguments.begin(), {"--snapshot", "frame.png"});
-        const Finished finished = c.settings.empty() ? viewertest::run(folder.path(), {kViewer}, "")
+        const Finished finished = c.settings.empty() ? viewertest::run(folder.path.string(), {kViewer}, "")
                                                      : runViewer(arguments);
         EXPECT_EQ(finished.status, c.status);
         EXPECT_EQ(finished.err, "GlowbakeViewer: " + c.logged);
-        const std::string log = folder.read("GlowbakeView.log");
+        const std::string log = testsupport::readFile(folder.file("GlowbakeView.log"));
         if (c.settings.empty())
             EXPECT_EQ(log, c.logged);
         else
             EXPECT_NE(log.find(c.logged), std::string::npos) << log;
         if (c.width == 0) {
-            EXPECT_FALSE(folder.exists("frame.png"));
+            EXPECT_FALSE(std::filesystem::exists(folder.file("frame.png")));
             continue;
         }
         Image image;
@@ -332,8 +314,8 @@ TEST_F(ViewerProgram, TextureAnchorsPickTheTexelsDrawn) {
     };
     for (const Case& c : {Case{1, 1, 0x20, 0xC0, 0x40}, Case{1, 3, 0xC0, 0x20, 0x80}, Case{3, 1, 0x20, 0xC0, 0x40}}) {
         for (int k = 0; k < 3; ++k) {
-            patch.header.anchorU[k] = c.u;
-            patch.header.anchorV[k] = c.v;
+            patch.anchors[2 * k] = c.u;
+            patch.anchors[2 * k + 1] = c.v;
         }
         writeScene(folder.file("one.out"), {patch});
         Image image;
@@ -426,18 +408,12 @@ TEST_F(ViewerProgram, SnapshotsFromAChosenEyeAndFromFrame) {
 
 namespace {
 
-std::string bigEndian(std::initializer_list<std::int32_t> values) {
-    std::string bytes;
-    for (std::int32_t v : values) {
-        const std::uint32_t u = static_cast<std::uint32_t>(v);
-        for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>((u >> shift) & 0xFF);
-    }
-    return bytes;
-}
-
 // A record header with nine zero coordinates, the given size, zero anchors.
-std::string recordHeader(std::int32_t textWide, std::int32_t textHigh) {
-    return bigEndian({0, 0, 0, 0, 0, 0, 0, 0, 0, textWide, textHigh, 0, 0, 0, 0, 0, 0});
+std::string recordHeader(int width, int height) {
+    Patch header;
+    header.width = width;
+    header.height = height;
+    return testsupport::recordBytes(header);
 }
 
 }  // namespace
@@ -449,45 +425,45 @@ TEST_F(ViewerProgram, MalformedSceneFilesAreRejectedBeforeLoading) {
         std::string bytes;
     } cases[] = {
         {"too short for the count", std::string("\0\0", 2)},
-        {"negative count", bigEndian({-1})},
-        {"absurd count", bigEndian({2147483647}) + recordHeader(4, 4) + texels4x4},
-        {"count beyond the records", bigEndian({3}) + recordHeader(4, 4) + texels4x4},
-        {"record header cut short", bigEndian({1}) + recordHeader(4, 4).substr(0, 30)},
-        {"texels cut short", bigEndian({1}) + recordHeader(4, 4) + texels4x4.substr(0, 60)},
-        {"zero width", bigEndian({1}) + recordHeader(0, 4) + texels4x4},
-        {"negative height", bigEndian({1}) + recordHeader(4, -4) + texels4x4},
-        {"huge texture", bigEndian({1}) + recordHeader(65536, 65536) + texels4x4},
-        {"second record bad", bigEndian({2}) + recordHeader(4, 4) + texels4x4 + recordHeader(4, 1000)},
-        {"byte count beyond 64 bits", bigEndian({1}) + recordHeader(2147483647, 2147483647) + texels4x4},
+        {"negative count", testsupport::bigEndian({-1})},
+        {"absurd count", testsupport::bigEndian({2147483647}) + recordHeader(4, 4) + texels4x4},
+        {"count beyond the records", testsupport::bigEndian({3}) + recordHeader(4, 4) + texels4x4},
+        {"record header cut short", testsupport::bigEndian({1}) + recordHeader(4, 4).substr(0, 30)},
+        {"texels cut short", testsupport::bigEndian({1}) + recordHeader(4, 4) + texels4x4.substr(0, 60)},
+        {"zero width", testsupport::bigEndian({1}) + recordHeader(0, 4) + texels4x4},
+        {"negative height", testsupport::bigEndian({1}) + recordHeader(4, -4) + texels4x4},
+        {"huge texture", testsupport::bigEndian({1}) + recordHeader(65536, 65536) + texels4x4},
+        {"second record bad", testsupport::bigEndian({2}) + recordHeader(4, 4) + texels4x4 + recordHeader(4, 1000)},
+        {"byte count beyond 64 bits", testsupport::bigEndian({1}) + recordHeader(2147483647, 2147483647) + texels4x4},
         {"a text model", "2\n0 0 0  1 0 0  0 1 0  0.5 0.5 0.5  0 0 0\n"},
     };
     for (const auto& c : cases) {
-        folder.write("bad.out", c.bytes);
-        folder.write("GlowbakeView.ini", settingsText(64, 48, "bad.out"));
+        testsupport::writeFile(folder.file("bad.out"), c.bytes);
+        testsupport::writeFile(folder.file("GlowbakeView.ini"), settingsText(64, 48, "bad.out"));
         const Finished finished = runViewer({"--snapshot", "frame.png"});
         EXPECT_EQ(finished.status, 3) << c.what << finished.err;
-        const std::string log = folder.read("GlowbakeView.log");
+        const std::string log = testsupport::readFile(folder.file("GlowbakeView.log"));
         EXPECT_EQ(countLines(log), 1) << c.what << ": " << log;
         EXPECT_EQ(log.rfind("Scene file bad.out is malformed: ", 0), 0u) << c.what << ": " << log;
         EXPECT_EQ(finished.err, "GlowbakeViewer: " + log) << c.what;
-        EXPECT_FALSE(folder.exists("frame.png")) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(folder.file("frame.png"))) << c.what;
     }
     // A sound file next to them loads, so the rejections are about the bytes.
-    folder.write("bad.out", bigEndian({1}) + recordHeader(4, 4) + texels4x4);
+    testsupport::writeFile(folder.file("bad.out"), testsupport::bigEndian({1}) + recordHeader(4, 4) + texels4x4);
     EXPECT_EQ(runViewer({"--snapshot", "frame.png"}).status, 0);
 }
 
 TEST_F(ViewerProgram, InteractiveSessionEndsWithStatusOneOnTheQuitKey) {
     const std::vector<Vec3> corners = triangleAhead(true);
     writeScene(folder.file("one.out"), {uniformPatch(corners[0], corners[1], corners[2], 4, 0xFFFFFFFFu)});
-    folder.write("GlowbakeView.ini", settingsText(200, 150, "one.out"));
-    viewertest::ChildProcess viewer(folder.path(), {kViewer, "--eye", "1", "2", "3", "--look-at", "11", "2", "3"},
+    testsupport::writeFile(folder.file("GlowbakeView.ini"), settingsText(200, 150, "one.out"));
+    viewertest::ChildProcess viewer(folder.path.string(), {kViewer, "--eye", "1", "2", "3", "--look-at", "11", "2", "3"},
                                     xServer->display());
 
     const std::string& display = xServer->display();
     // Only a window on screen can take the keyboard focus.
     const Finished search = viewertest::run(
-        folder.path(), {"xdotool", "search", "--sync", "--onlyvisible", "--name", "^GlowbakeView$"}, display, 10.0);
+        folder.path.string(), {"xdotool", "search", "--sync", "--onlyvisible", "--name", "^GlowbakeView$"}, display, 10.0);
     ASSERT_EQ(search.status, 0) << "no window: " << search.err;
     const std::string window = search.out.substr(0, search.out.find('\n'));
 
@@ -506,7 +482,7 @@ TEST_F(ViewerProgram, InteractiveSessionEndsWithStatusOneOnTheQuitKey) {
         {"xdotool", "key", "Q"},
     };
     for (const std::vector<std::string>& step : steps) {
-        const Finished done = viewertest::run(folder.path(), step, display, 10.0);
+        const Finished done = viewertest::run(folder.path.string(), step, display, 10.0);
         EXPECT_EQ(done.status, 0) << step[1] << ": " << done.err;
     }
     const Finished finished = viewer.wait(10.0);
@@ -517,7 +493,7 @@ TEST_F(ViewerProgram, InteractiveSessionEndsWithStatusOneOnTheQuitKey) {
                                   "positive pitch looks down)\n  --eye 1 2 3 --look-at 11 2 3\n";
     EXPECT_EQ(finished.out.rfind(firstView, 0), 0u) << finished.out;
     EXPECT_EQ(countLines(finished.out), 4) << finished.out;
-    const std::string log = folder.read("GlowbakeView.log");
+    const std::string log = testsupport::readFile(folder.file("GlowbakeView.log"));
     EXPECT_NE(log.find("texture data read successfully\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("error"), std::string::npos) << log;
 }
