@@ -9,46 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "SolverTestUtil.h"
+#include "SceneFileBytes.h"
 #include "TestSupport.h"
 
-using namespace solvertest;
 using testsupport::readFile;
 using testsupport::ScratchDir;
 using testsupport::writeFile;
 
 namespace {
-
-struct Record {
-    float corners[9];
-    int wide, high;
-    int anchors[6];
-    size_t texelOffset;
-};
-
-// Walks the file by the layout: count, then per record 9 floats, W, H, six
-// anchors and W * H texels. Fails when the sizes do not add up exactly.
-std::vector<Record> parse(const std::string& bytes) {
-    std::vector<Record> out;
-    EXPECT_GE(bytes.size(), 4u);
-    if (bytes.size() < 4) return out;
-    const int count = intAt(bytes, 0);
-    size_t at = 4;
-    for (int p = 0; p < count; ++p) {
-        Record r;
-        EXPECT_LE(at + 68, bytes.size());
-        if (at + 68 > bytes.size()) return out;
-        for (int i = 0; i < 9; ++i) r.corners[i] = floatAt(bytes, at + 4 * i);
-        r.wide = intAt(bytes, at + 36);
-        r.high = intAt(bytes, at + 40);
-        for (int i = 0; i < 6; ++i) r.anchors[i] = intAt(bytes, at + 44 + 4 * i);
-        r.texelOffset = at + 68;
-        at += 68 + 4 * static_cast<size_t>(r.wide) * r.high;
-        out.push_back(r);
-    }
-    EXPECT_EQ(at, bytes.size());
-    return out;
-}
 
 std::vector<std::string> baseArgs(const std::string& model) {
     return {"-m", model, "-h", GLOWBAKE_DEFAULT_HEMICUBE, "-w", "0.1", "-a", "100", "-i", "0.001", "-s", "10"};
@@ -59,122 +27,26 @@ std::vector<std::string> with(std::vector<std::string> args, const std::vector<s
     return args;
 }
 
-const Color kBlack(0, 0, 0, 1);
-const Color kWhite(1, 1, 1, 1);
-
-// Patches of area 4 (the largest, front +Z), 1, 0.04 and 0.0004 facing it.
-std::vector<ModelPatch> areaModel() {
-    return {
-        {tri(0, 0, 0, 0, 2, 0, 4, 0, 0), kBlack, kWhite},
-        {tri(0, 0, 3, 2, 0, 3, 0, 1, 3), Color(0.5f, 0.5f, 0.5f, 1), kBlack},
-        {tri(1, 1, 3, 1.4f, 1, 3, 1, 1.2f, 3), Color(0.6f, 0.5f, 0.5f, 1), kBlack},
-        {tri(0.5f, 0.5f, 3, 0.54f, 0.5f, 3, 0.5f, 0.52f, 3), Color(0.7f, 0.5f, 0.5f, 1), kBlack},
-    };
-}
-
 }  // namespace
 
-TEST(SceneFile, RecordsFollowTheLayout) {
-    ScratchDir dir;
-    const std::vector<ModelPatch> model = areaModel();
-    writeFile(dir.file("areas.mdl"), modelText(model));
-    const auto r = testsupport::runGlowbake(dir.path.string(), baseArgs("areas.mdl"));
-    ASSERT_EQ(r.status, 0) << r.out << r.err;
-    const std::string bytes = readFile(dir.file("Glowbake.out"));
-    // 4 + sum(68 + 4 W H) with textures 64, 64, 8 and 4 texels square.
-    EXPECT_EQ(bytes.size(), 4u + 4 * 68 + 4 * (64 * 64 + 64 * 64 + 8 * 8 + 4 * 4));
-    EXPECT_EQ(bytes.substr(0, 4), std::string("\0\0\0\4", 4));
-    const std::vector<Record> records = parse(bytes);
-    ASSERT_EQ(records.size(), 4u);
-    const int sides[] = {64, 64, 8, 4};
-    for (int p = 0; p < 4; ++p) {
-        const Record& rec = records[p];
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_EQ(rec.corners[3 * c], model[p].t.vertices[c].x);
-            EXPECT_EQ(rec.corners[3 * c + 1], model[p].t.vertices[c].y);
-            EXPECT_EQ(rec.corners[3 * c + 2], model[p].t.vertices[c].z);
-            EXPECT_GE(rec.anchors[2 * c], 0);
-            EXPECT_LT(rec.anchors[2 * c], rec.wide);
-            EXPECT_GE(rec.anchors[2 * c + 1], 0);
-            EXPECT_LT(rec.anchors[2 * c + 1], rec.high);
-        }
-        EXPECT_EQ(rec.wide, sides[p]);
-        EXPECT_EQ(rec.high, sides[p]);
-        // Every texel is painted: its first byte, alpha, is (nearly) 255.
-        for (int i = 0; i < rec.wide * rec.high; ++i)
-            ASSERT_GE(static_cast<unsigned char>(bytes[rec.texelOffset + 4 * i]), 250) << p << " " << i;
-    }
-    // The largest patch lies in z = 0 facing +Z, its box spans x 0..4 and
-    // y 0..2: corners at the minimum map to trunc(0.1 W) = 6, those at the
-    // maximum to trunc(0.9 W) = trunc(57.6) = 57.
-    const int expectedAnchors[6] = {6, 6, 6, 57, 57, 6};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(records[0].anchors[i], expectedAnchors[i]) << i;
-}
-
-TEST(SceneFile, TexelsAreAlphaRedGreenBlue) {
-    ScratchDir dir;
-    writeFile(dir.file("one.mdl"), modelText({{tri(0, 0, 0, 0, 1, 0, 1, 0, 0), kBlack, Color(1.0f, 0.0f, 0.5f, 1)}}));
-    const auto r = testsupport::runGlowbake(dir.path.string(), with(baseArgs("one.mdl"), {"-o", "one.out", "-t", "16"}));
-    ASSERT_EQ(r.status, 0) << r.out << r.err;
-    const std::string bytes = readFile(dir.file("one.out"));
-    ASSERT_EQ(bytes.size(), 4u + 68 + 4 * 16 * 16);
-    const std::vector<Record> records = parse(bytes);
-    ASSERT_EQ(records.size(), 1u);
-    // Colour (1, 0, 0.5) packs to alpha 255, red 255, green 0, blue 127; the
-    // fills and the filter may take a unit or two off.
-    for (int i = 0; i < 16 * 16; ++i) {
-        const size_t at = records[0].texelOffset + 4 * i;
-        const auto byte = [&](int k) { return static_cast<int>(static_cast<unsigned char>(bytes[at + k])); };
-        EXPECT_GE(byte(0), 253) << i;
-        EXPECT_GE(byte(1), 253) << i;
-        EXPECT_EQ(byte(2), 0) << i;
-        EXPECT_GE(byte(3), 125) << i;
-        EXPECT_LE(byte(3), 127) << i;
-    }
-}
-
-TEST(SceneFile, UnlitSceneIsBlackAndOpaque) {
-    ScratchDir dir;
-    writeFile(dir.file("dark.mdl"), modelText({{tri(0, 0, 0, 0, 1, 0, 1, 0, 0), Color(0.5f, 0.5f, 0.5f, 1), kBlack},
-                                               {tri(0, 0, 1, 1, 0, 1, 0, 1, 1), Color(0.5f, 0.5f, 0.5f, 1), kBlack}}));
-    const auto r = testsupport::runGlowbake(dir.path.string(), with(baseArgs("dark.mdl"), {"-t", "8"}));
-    ASSERT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_NE(r.out.find("\nwarning: "), std::string::npos) << r.out;
-    const std::string bytes = readFile(dir.file("Glowbake.out"));
-    const std::vector<Record> records = parse(bytes);
-    ASSERT_EQ(records.size(), 2u);
-    for (const Record& rec : records) {
-        for (int i = 0; i < rec.wide * rec.high; ++i) {
-            // Black; alpha 255 or a unit or two less where the fills mixed.
-            const std::uint32_t texel = wordAt(bytes, rec.texelOffset + 4 * i);
-            EXPECT_EQ(texel & 0xFFFFFFu, 0u);
-            EXPECT_GE(texel >> 24, 250u);
-        }
-    }
-}
-
-// Points that cannot be triangulated (all on one texel, a single position,
-// a line) are painted one by one: the run succeeds and writes every texel.
+// The golden odd_sizes scene (a point, a line, patches of very different
+// areas) at texture sizes below the smallest texture of 4: the largest
+// patch's corners crowd onto one to three texels, which cannot be
+// triangulated and are painted one by one. The run succeeds and writes
+// every texel of the largest patch at the size asked for.
 TEST(SceneFile, UntriangulablePointSetsStillBake) {
     ScratchDir dir;
-    std::vector<ModelPatch> model = areaModel();
-    model.push_back({tri(5, 5, 5, 5, 5, 5, 5, 5, 5), Color(0.2f, 0.2f, 0.2f, 1), kBlack});     // a point
-    model.push_back({tri(6, 0, 1, 7, 0, 1, 8, 0, 1), Color(0.3f, 0.2f, 0.2f, 1), kBlack});     // a line
-    writeFile(dir.file("odd.mdl"), modelText(model));
+    std::filesystem::copy_file(std::string(GLOWBAKE_SOURCE_DIR) + "/tests/golden/odd_sizes.mdl", dir.file("odd.mdl"));
     for (int size : {1, 2, 3}) {
-        const auto r = testsupport::runGlowbake(dir.path.string(),
-                                                with(baseArgs("odd.mdl"), {"-t", std::to_string(size)}));
+        const auto r = testsupport::runGlowbake(dir.path.string(), with(baseArgs("odd.mdl"), {"-t", std::to_string(size)}));
         ASSERT_EQ(r.status, 0) << size << r.out << r.err;
-        const std::string bytes = readFile(dir.file("Glowbake.out"));
-        const std::vector<Record> records = parse(bytes);
-        ASSERT_EQ(records.size(), 6u);
-        EXPECT_EQ(records[0].wide, size);
-        EXPECT_EQ(records[0].high, size);
-        for (size_t p = 1; p < records.size(); ++p) EXPECT_GE(records[p].wide, 4);
-        // The largest patch's few texels are painted.
-        for (int i = 0; i < size * size; ++i)
-            EXPECT_NE(bytes[records[0].texelOffset + 4 * i], 0) << size << " " << i;
-        EXPECT_NE(r.out.find("Done writing texture data.\n"), std::string::npos);
+        const testsupport::SceneFile scene = testsupport::parseSceneFile(readFile(dir.file("Glowbake.out")));
+        ASSERT_TRUE(scene.complete) << size;
+        ASSERT_EQ(scene.patches.size(), 6u);
+        EXPECT_EQ(scene.patches[0].width, size);
+        EXPECT_EQ(scene.patches[0].height, size);
+        for (size_t p = 1; p < scene.patches.size(); ++p) EXPECT_GE(scene.patches[p].width, 4);
+        for (std::uint32_t texel : scene.patches[0].texels) EXPECT_NE(texel >> 24, 0u) << size;
     }
 }
 
