@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -88,54 +86,36 @@ TEST(Gathering, OnePatchTakesItsEmissionInTheFirstSweep) {
 }
 
 // Every wall of a closed box emits 1 and reflects 0.5: the exact radiosity is
-// 2 everywhere. After normalisation each element is 1 within the hemicube's
-// error. Measured at N = 64: 0.99662 to 1.
-TEST(Gathering, FurnaceIsUniform) {
-    Solver s(furnace(0.5f), 64, 0.2f, 100.0f, 1e-6f, 10.0f);
-    s.project();
-    for (int ch = 0; ch < 3; ++ch) s.gather(ch);
-    float lo = 10.0f, hi = 0.0f;
-    for (int g = 0; g < s.r->groups.count(); ++g) {
-        for (const Color& c : s.r->groups[g]->radiosity) {
-            EXPECT_NEAR(c.r, 2.0f, 0.025f);
-            EXPECT_EQ(c.r, c.g);
-            EXPECT_EQ(c.r, c.b);
-        }
-    }
-    EXPECT_EQ(s.normalize(), "");
-    for (int g = 0; g < s.r->groups.count(); ++g) {
-        for (const Color& c : s.r->groups[g]->radiosity) {
-            lo = std::min(lo, c.r);
-            hi = std::max(hi, c.r);
-            EXPECT_EQ(c.a, 1.0f);
-        }
-    }
-    std::printf("furnace after normalisation: %.5f to %.5f\n", lo, hi);
-    EXPECT_EQ(hi, 1.0f);
-    EXPECT_GT(lo, 0.99f);
-}
-
-// The whole solve in memory: the furnace's exact radiosity, 2, comes back
-// as the linear values, and the final values are their gamma power times
-// the normalisation scale.
-TEST(Gathering, SolveLeavesLinearAndFinalValuesInMemory) {
-    Solver s(furnace(0.5f), 32, 0.2f, 100.0f, 1e-6f, 10.0f, 0.5f);
+// 2 everywhere, and the linear values of the whole solve come back as that
+// within the hemicube's error (measured at N = 64: 0.99662 to 1 of the
+// largest). The final values are their gamma power times the normalisation
+// scale, the largest exactly 1.
+TEST(Gathering, FurnaceSolvesToItsExactRadiosity) {
+    Solver s(furnace(0.5f), 64, 0.2f, 100.0f, 1e-6f, 10.0f, 0.5f);
     s.r->solve();
     const int n = s.r->groups.count();
     ASSERT_EQ(s.r->linearRadiosity.size(), 4u * n);
     float brightest = 0.0f;
     for (const Color& c : s.r->linearRadiosity) {
-        EXPECT_NEAR(c.g, 2.0f, 0.05f);
+        EXPECT_NEAR(c.r, 2.0f, 0.025f);
+        EXPECT_EQ(c.r, c.g);
+        EXPECT_EQ(c.r, c.b);
         brightest = std::max(brightest, static_cast<float>(std::pow(c.g, 0.5)));
     }
     EXPECT_NEAR(s.r->normalizationScale, 1.0 / brightest, 1e-6);
+    float hi = 0.0f;
     for (int g = 0; g < n; ++g) {
         for (int k = 0; k < 4; ++k) {
+            const Color& c = s.r->groups[g]->radiosity[k];
             const double expected = std::pow(s.r->linearRadiosity[4 * g + k].g, 0.5) * s.r->normalizationScale;
-            EXPECT_NEAR(s.r->groups[g]->radiosity[k].g, expected, 1e-6) << g << " " << k;
+            EXPECT_NEAR(c.g, expected, 1e-6) << g << " " << k;
+            EXPECT_EQ(c.a, 1.0f);
+            hi = std::max(hi, c.g);
         }
     }
+    EXPECT_EQ(hi, 1.0f);
     EXPECT_NE(s.printed.text.find("Subdivision restart 0\n"), std::string::npos);
+    EXPECT_EQ(s.printed.text.find("warning"), std::string::npos) << s.printed.text;
 }
 
 // A unit square reflecting 0.5 under a unit square emitting 1 at distance 1
@@ -150,17 +130,14 @@ TEST(Gathering, ReceiverUnderALightMatchesTheAnalyticFormFactor) {
     ASSERT_EQ(s.r->groups.count(), 4);
     s.project();
     for (int ch = 0; ch < 3; ++ch) s.gather(ch);
-    double worst = 0.0;
     for (int g = 0; g < 2; ++g) {
         for (int k = 0; k < 4; ++k) {
             const Vec3 c = s.r->groups[g]->elements[k].centroid();
             const double expected = 0.5 * pointToRectangle(c.x, c.y, 0, 1, 0, 1, 1.0);
             const float b = s.r->groups[g]->radiosity[k].g;
-            worst = std::max(worst, std::fabs(b - expected));
             EXPECT_NEAR(b, expected, 0.5 * 0.9 / 128) << g << " " << k;
         }
     }
-    std::printf("largest receiver error: %.5f\n", worst);
     for (int g = 2; g < 4; ++g)
         for (const Color& c : s.r->groups[g]->radiosity) EXPECT_EQ(c.r, 1.0f);
 }
@@ -289,92 +266,6 @@ TEST(Gathering, SplittingStopsAtItsLimitsWithAWarning) {
         EXPECT_EQ(out.rfind("warning: ", 0), 0u) << out;
         EXPECT_EQ(s.r->groups.count(), 1);
     }
-}
-
-TEST(Gathering, OnePatchRunPrintsExactlyItsProgress) {
-    testsupport::ScratchDir dir;
-    testsupport::writeFile(dir.file("one.mdl"), "1\n0 0 0  0 1 0  1 0 0  0.5 0.5 0.5  0.7 0 0.3\n");
-    const auto r = testsupport::runGlowbake(dir.path.string(), {"-m", "one.mdl", "-h", GLOWBAKE_DEFAULT_HEMICUBE, "-w",
-                                                                "0.2", "-a", "100", "-i", "0.001", "-s", "0.5"});
-    ASSERT_EQ(r.status, 0) << r.out << r.err;
-    const std::string expected =
-        "num patches =1\n"
-        "patch 0\n"
-        "vertex read = (0.000000, 0.000000, 0.000000)\n"
-        "vertex read = (0.000000, 1.000000, 0.000000)\n"
-        "vertex read = (1.000000, 0.000000, 0.000000)\n"
-        "done loading patches\n\n"
-        "using output texture size of 64\n\n"
-        "finding co-planar patches that share edges\n\n"
-        "Starting area-based patch subdivision, number of patch groups = 1\n"
-        "Done with initial patch subdivsion, number of patch groups = 1\n"
-        "Subdivision restart 0\n"
-        "1 groups\n\n"
-        "Projecting patches onto group 0 of 1\n"
-        "Color 0, Iteration number 0 \n"
-        "Color 0, Iteration number 1 \n"
-        "Color 1, Iteration number 0 \n"
-        "Color 2, Iteration number 0 \n"
-        "Color 2, Iteration number 1 \n"
-        "\n\nOutputing to disk...\n"
-        "writing texture data for patch:  0/1   \n"
-        "Done writing texture data.\n"
-        "Done\n";
-    const size_t at = r.out.find("num patches =");
-    ASSERT_NE(at, std::string::npos) << r.out;
-    EXPECT_EQ(r.out.substr(at, expected.size()), expected);
-    // The run may straddle a clock second.
-    EXPECT_TRUE(std::regex_match(r.out.substr(at + expected.size()), std::regex("\n[01] seconds elapsed\\.\n")))
-        << r.out.substr(at + expected.size());
-    // Two banner lines come first.
-    EXPECT_EQ(std::count(r.out.begin(), r.out.begin() + static_cast<long>(at), '\n'), 2) << r.out;
-}
-
-// Restarts are numbered from 0, every pass projects every group in order,
-// sweep numbers start at 0 for every channel of every pass, and each pass
-// after a split has 3 more groups per split group.
-TEST(Gathering, RestartsAndSweepsAreNumberedInOrder) {
-    testsupport::ScratchDir dir;
-    std::vector<ModelPatch> model;
-    for (const Tri& t : unitSquare(0.0f, true)) model.push_back(patch(t, kGrey, kBlack));
-    model.push_back(patch(tri(0.4f, 0.4f, 0.3f, 0.6f, 0.4f, 0.3f, 0.4f, 0.6f, 0.3f), kBlack, Color(1, 1, 1, 1)));
-    testsupport::writeFile(dir.file("lamp.mdl"), modelText(model));
-    const auto r = testsupport::runGlowbake(dir.path.string(), {"-m", "lamp.mdl", "-h", GLOWBAKE_DEFAULT_HEMICUBE, "-w",
-                                                                "0.05", "-a", "0.5", "-i", "0.0001", "-s", "0.01"});
-    ASSERT_EQ(r.status, 0) << r.out << r.err;
-    const std::vector<std::string> ls = lines(r.out);
-    size_t i = 0;
-    while (i < ls.size() && ls[i] != "Subdivision restart 0") ++i;
-    ASSERT_LT(i, ls.size()) << r.out;
-    int pass = 0, previousGroups = 0;
-    for (;; ++pass) {
-        ASSERT_EQ(ls[i++], "Subdivision restart " + std::to_string(pass));
-        int groups = 0;
-        ASSERT_EQ(std::sscanf(ls[i].c_str(), "%d groups", &groups), 1);
-        ASSERT_EQ(ls[i++], std::to_string(groups) + " groups");
-        ASSERT_EQ(ls[i++], "");
-        if (pass > 0) {
-            EXPECT_GT(groups, previousGroups);
-            EXPECT_EQ((groups - previousGroups) % 3, 0);
-        }
-        previousGroups = groups;
-        for (int g = 0; g < groups; ++g)
-            ASSERT_EQ(ls[i++], "Projecting patches onto group " + std::to_string(g) + " of " + std::to_string(groups));
-        for (int ch = 0; ch < 3; ++ch) {
-            int sweep = 0;
-            const std::string prefix = "Color " + std::to_string(ch) + ", Iteration number ";
-            while (i < ls.size() && ls[i].rfind(prefix, 0) == 0) {
-                EXPECT_EQ(ls[i], prefix + std::to_string(sweep) + " ");
-                ++sweep;
-                ++i;
-            }
-            EXPECT_GE(sweep, 2) << "pass " << pass << " channel " << ch;
-        }
-        if (ls[i] != "Subdivision restart " + std::to_string(pass + 1)) break;
-    }
-    EXPECT_GE(pass, 2) << r.out;
-    EXPECT_EQ(ls[i], "");
-    EXPECT_EQ(ls[i + 2], "Outputing to disk...");
 }
 
 TEST(Gathering, SweepsStopAtTheirLimitWithAWarning) {
