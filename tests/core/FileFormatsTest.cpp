@@ -49,68 +49,51 @@ TempStream* hemicubeFile(int n, const std::vector<float>& top, const std::vector
 
 }  // namespace
 
-TEST(CoreFileIO, WritesBigEndian) {
-    TempStream s;
-    ASSERT_NE(s.f, nullptr);
+// Ints and IEEE floats as big-endian words, both ways; reading past the end
+// clears `ok`. (A wrong guess of the host's order fails both directions.)
+TEST(CoreFileIO, BigEndianBothWays) {
+    const Bytes bytes = {0x00, 0x00, 0x00, 0x01, 0x3F, 0x80, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFE,
+                         0x80, 0x00, 0x00, 0x00, 0x12, 0x34, 0x56, 0x78, 0xC0, 0x20, 0x00, 0x00};
+    TempStream out;
+    ASSERT_NE(out.f, nullptr);
     FileIO io;
     EXPECT_EQ(io.intSize, 4);
     EXPECT_EQ(io.floatSize, 4);
-    io.writeInt(s.f, 1);
-    io.writeFloat(s.f, 1.0f);
-    io.writeInt(s.f, -2);
-    io.writeInt(s.f, 0x12345678);
-    io.writeFloat(s.f, -2.5f);
+    io.writeInt(out.f, 1);
+    io.writeFloat(out.f, 1.0f);
+    io.writeInt(out.f, -2);
+    io.writeInt(out.f, -2147483647 - 1);
+    io.writeInt(out.f, 0x12345678);
+    io.writeFloat(out.f, -2.5f);
     EXPECT_TRUE(io.ok);
-    EXPECT_EQ(s.bytes(), (Bytes{0x00, 0x00, 0x00, 0x01, 0x3F, 0x80, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFE,
-                                0x12, 0x34, 0x56, 0x78, 0xC0, 0x20, 0x00, 0x00}));
-}
+    EXPECT_EQ(out.bytes(), bytes);
 
-TEST(CoreFileIO, ReadsBigEndian) {
-    TempStream s;
-    ASSERT_NE(s.f, nullptr);
-    s.put({0xFF, 0xFF, 0xFF, 0xFE, 0x00, 0x00, 0x00, 0x01, 0x3F, 0x80, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00,
-           0xC0, 0x20, 0x00, 0x00});
-    FileIO io;
-    EXPECT_EQ(io.readInt(s.f), -2);
-    EXPECT_EQ(io.readInt(s.f), 1);
-    EXPECT_EQ(io.readFloat(s.f), 1.0f);
-    EXPECT_EQ(io.readInt(s.f), -2147483647 - 1);
-    EXPECT_EQ(io.readFloat(s.f), -2.5f);
+    TempStream in;
+    ASSERT_NE(in.f, nullptr);
+    in.put(bytes);
+    EXPECT_EQ(io.readInt(in.f), 1);
+    EXPECT_EQ(io.readFloat(in.f), 1.0f);
+    EXPECT_EQ(io.readInt(in.f), -2);
+    EXPECT_EQ(io.readInt(in.f), -2147483647 - 1);
+    EXPECT_EQ(io.readInt(in.f), 0x12345678);
+    EXPECT_EQ(io.readFloat(in.f), -2.5f);
     EXPECT_TRUE(io.ok);
-    io.readInt(s.f);  // nothing left
+    io.readInt(in.f);  // nothing left
     EXPECT_FALSE(io.ok);
 }
 
-TEST(CoreFileIO, HostOrderIsDetected) {
-    const int one = 1;
-    const bool littleEndian = *reinterpret_cast<const unsigned char*>(&one) == 1;
-    EXPECT_EQ(FileIO().hostBigEndian, !littleEndian);
-}
-
-TEST(CoreHemicube, MirrorsResolution2) {
-    std::unique_ptr<TempStream> s(hemicubeFile(2, {0.25f}, {0.125f}));
-    Hemicube h(2.5f, readHemicubeFile(s->f, "two.hc"));
-    EXPECT_EQ(h.worldWidth(), 2.5f);
-    EXPECT_EQ(h.resolution(), 2);
-    for (int p = 0; p < 4; ++p) EXPECT_EQ(h.deltaFormFactor(0, p), 0.25f) << p;
-    for (int face = 1; face <= 4; ++face) {
-        EXPECT_EQ(h.deltaFormFactor(face, 0), 0.125f);
-        EXPECT_EQ(h.deltaFormFactor(face, 1), 0.125f);
-    }
-    EXPECT_EQ(h.deltaFormFactor(-1, 0), 0.0f);
-    EXPECT_EQ(h.rowOffset(0), 0);
-    EXPECT_EQ(h.rowOffset(1), 2);
-}
-
-TEST(CoreHemicube, MirrorsResolution4) {
+// The file holds one quadrant of the top face and one of a side; the reader
+// mirrors them into the whole top and the four equal sides. Bytes after the
+// side quadrant are ignored.
+TEST(CoreHemicube, MirrorsTheStoredQuadrants) {
     const float t00 = 0.01f, t01 = 0.02f, t10 = 0.03f, t11 = 0.04f;
     const float s00 = 0.05f, s01 = 0.06f, s10 = 0.07f, s11 = 0.08f;
     std::unique_ptr<TempStream> s(hemicubeFile(4, {t00, t01, t10, t11}, {s00, s01, s10, s11}));
-    // Trailing bytes after the side quadrant are ignored.
     std::fseek(s->f, 0, SEEK_END);
     FileIO().writeFloat(s->f, 0.5f);
     std::rewind(s->f);
-    Hemicube h(1.0f, readHemicubeFile(s->f, "four.hc"));
+    Hemicube h(2.5f, readHemicubeFile(s->f, "four.hc"));
+    EXPECT_EQ(h.worldWidth(), 2.5f);
     ASSERT_EQ(h.resolution(), 4);
     const std::vector<float> top = {t00, t01, t01, t00, t10, t11, t11, t10,
                                     t10, t11, t11, t10, t00, t01, t01, t00};
@@ -120,4 +103,5 @@ TEST(CoreHemicube, MirrorsResolution4) {
         for (int p = 0; p < 8; ++p) EXPECT_EQ(h.deltaFormFactor(face, p), side[p]) << face << " " << p;
     for (int r = 0; r < 4; ++r) EXPECT_EQ(h.rowOffset(r), 4 * r);
     EXPECT_EQ(h.faceTable(1), h.faceTable(4));  // one side array for the four sides
+    EXPECT_EQ(h.deltaFormFactor(-1, 0), 0.0f);   // no face
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -85,11 +86,11 @@ TEST(LightmapAtlas, FloatBakeFollowsTheByteTextures) {
     }
     std::sort(differences.begin(), differences.end());
     const size_t n = differences.size();
-    std::printf("float bake above the byte texels by %.2f (median), %.2f (99th percentile), %.2f (largest), "
-                "%.2f (smallest) levels\n",
-                differences[n / 2], differences[n * 99 / 100], differences[n - 1], differences[0]);
-    EXPECT_GT(differences[0], -0.01);
-    EXPECT_LT(differences[n / 2], 3.0);
-    EXPECT_LT(differences[n * 99 / 100], 12.0);
-    EXPECT_LT(differences[n - 1], 20.0);
+    const std::string measured = "median " + std::to_string(differences[n / 2]) + ", 99th percentile " +
+                                 std::to_string(differences[n * 99 / 100]) + ", largest " +
+                                 std::to_string(differences[n - 1]) + ", smallest " + std::to_string(differences[0]);
+    EXPECT_GT(differences[0], -0.01) << measured;
+    EXPECT_LT(differences[n / 2], 3.0) << measured;
+    EXPECT_LT(differences[n * 99 / 100], 12.0) << measured;
+    EXPECT_LT(differences[n - 1], 20.0) << measured;
 }

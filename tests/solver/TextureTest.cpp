@@ -129,13 +129,6 @@ TEST(Texture, BoxBlurShrinksAtTheBorders) {
     EXPECT_EQ(row.at(10, 0), 0x05050505u);   // 110 / 21 = 5.2
     EXPECT_EQ(row.at(11, 0), 0u);
     EXPECT_EQ(row.at(24, 0), 0u);
-    // The same down a column.
-    Texture column(1, 25);
-    column.at(0, 0) = 0x6E6E6E6Eu;
-    boxBlur(column, 10);
-    EXPECT_EQ(column.at(0, 0), 0x0A0A0A0Au);
-    EXPECT_EQ(column.at(0, 10), 0x05050505u);
-    EXPECT_EQ(column.at(0, 11), 0u);
     // A corner texel of 250 in a 25 x 25 texture.
     Texture square(25, 25);
     square.at(0, 0) = 0xFAFAFAFAu;

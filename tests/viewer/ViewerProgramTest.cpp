@@ -193,7 +193,8 @@ TEST_F(ViewerProgram, EveryFailureIsLoggedAndPrintedOnStandardError) {
     EXPECT_EQ(testsupport::readFile(folder.file("GlowbakeView.log")), "previous run\n");
 
     // Every other failure: its log line, and the same line on stderr after
-    // "GlowbakeViewer: ". Unusable window sizes fall back to 800 x 600.
+    // "GlowbakeViewer: ". Unusable window sizes fall back to 800 x 600 (the
+    // settings tests hold the full list of unusable sizes).
     writeScene(folder.file("empty.out"), {});
     const std::string fallback = " in GlowbakeView.ini is missing or unusable (each side 16 to 16384), using 800 x 600\n";
     const struct {
@@ -210,14 +211,9 @@ TEST_F(ViewerProgram, EveryFailureIsLoggedAndPrintedOnStandardError) {
          "Snapshot no/frame.png could not be written\n", 0, 0},
         {settingsText(64, 48, "empty.out"), {"--frame"}, 0, "Scene is empty: --frame keeps the start view\n", 64, 48},
         {settingsText(0, 300, "empty.out"), {}, 0, "Window size 0 x 300" + fallback, 800, 600},
-        {settingsText(640, -480, "empty.out"), {}, 0, "Window size 640 x -480" + fallback, 800, 600},
         {"windowWidth\nwindowHeight\nsceneFile empty.out\nmouseYFlag 0\n", {}, 0,
          "Window size 0 x 0" + fallback, 800, 600},
-        {settingsText(1, 1, "empty.out"), {}, 0, "Window size 1 x 1" + fallback, 800, 600},
-        {settingsText(600, 1, "empty.out"), {}, 0, "Window size 600 x 1" + fallback, 800, 600},
         {settingsText(20000, 20000, "empty.out"), {}, 0, "Window size 20000 x 20000" + fallback, 800, 600},
-        {settingsText(100000, 100000, "empty.out"), {}, 0, "Window size 100000 x 100000" + fallback, 800,
-         600},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.logged);
