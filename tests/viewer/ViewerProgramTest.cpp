@@ -259,22 +259,41 @@ std::vector<Vec3> triangleAhead(bool clockwiseOnScreen) {
 
 }  // namespace
 
-TEST_F(ViewerProgram, TriangleFacingTheStartCameraIsDrawnWhereItProjectsAndCulledFromBehind) {
+// A triangle ahead of the start camera, textured with rows 0 and 1 in one
+// colour and rows 2 and 3 in another (every channel different, so the order
+// of the channels shows). All three corners are anchored on one texel, so
+// the whole triangle shows the colour around that point of the texture (row
+// 0 is t = 0). It covers exactly the pixels it projects to, and is culled
+// when its corners run counter-clockwise on the screen.
+TEST_F(ViewerProgram, TrianglesAreDrawnWhereTheyProjectInTheirAnchoredColourAndCulledFromBehind) {
     const int width = 240, height = 160;  // aspect 1.5
-    const std::uint32_t texel = 0xFFFFC080u;  // red FF, green C0, blue 80: channel order shows
-    for (bool clockwise : {true, false}) {
-        SCOPED_TRACE(clockwise ? "clockwise on screen" : "counter-clockwise on screen");
-        const std::vector<Vec3> corners = triangleAhead(clockwise);
-        writeScene(folder.file("one.out"), {uniformPatch(corners[0], corners[1], corners[2], 4, texel)});
+    const struct {
+        bool clockwise;
+        int u, v;
+        int r, g, b;
+    } cases[] = {
+        {true, 1, 1, 0x20, 0xC0, 0x40},
+        {true, 1, 3, 0xC0, 0x20, 0x80},
+        {true, 3, 1, 0x20, 0xC0, 0x40},
+        {false, 1, 1, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.clockwise ? "clockwise" : "counter-clockwise") + ", anchor " +
+                     std::to_string(c.u) + ", " + std::to_string(c.v));
+        const std::vector<Vec3> corners = triangleAhead(c.clockwise);
+        Patch patch = uniformPatch(corners[0], corners[1], corners[2], 4, 0xFF20C040u);
+        for (int i = 8; i < 16; ++i) patch.texels[i] = 0xFFC02080u;
+        patch.anchors = {c.u, c.v, c.u, c.v, c.u, c.v};
+        writeScene(folder.file("one.out"), {patch});
         const ScreenPoint screen[3] = {project(corners[0], width, height), project(corners[1], width, height),
                                        project(corners[2], width, height)};
-        ASSERT_EQ(screenWinding(screen[0], screen[1], screen[2]) < 0, clockwise);
+        ASSERT_EQ(screenWinding(screen[0], screen[1], screen[2]) < 0, c.clockwise);
 
         Image image;
         snapshot(settingsText(width, height, "one.out"), image);
         ASSERT_EQ(image.width, width);
         ASSERT_EQ(image.height, height);
-        if (!clockwise) {
+        if (!c.clockwise) {
             EXPECT_TRUE(allBlack(image));
             continue;
         }
@@ -285,7 +304,8 @@ TEST_F(ViewerProgram, TriangleFacingTheStartCameraIsDrawnWhereItProjectsAndCulle
                 const unsigned char* pixel = image.pixel(column, row);
                 if (inside > 2.0) {
                     ++litChecked;
-                    EXPECT_TRUE(near(pixel, 0xFF, 0xC0, 0x80)) << column << ", " << row;
+                    EXPECT_TRUE(near(pixel, c.r, c.g, c.b)) << column << ", " << row << ": " << int(pixel[0]) << " "
+                                                            << int(pixel[1]) << " " << int(pixel[2]);
                 } else if (inside < -2.0) {
                     ++blackChecked;
                     EXPECT_TRUE(near(pixel, 0, 0, 0, 2)) << column << ", " << row;
@@ -294,32 +314,6 @@ TEST_F(ViewerProgram, TriangleFacingTheStartCameraIsDrawnWhereItProjectsAndCulle
         }
         EXPECT_GT(litChecked, 100);
         EXPECT_GT(blackChecked, 100);
-    }
-}
-
-TEST_F(ViewerProgram, TextureAnchorsPickTheTexelsDrawn) {
-    // Rows 0 and 1 one colour, rows 2 and 3 another; every corner of the
-    // triangle anchored on the same texel, so the whole triangle shows the
-    // colour around that point of the texture (row 0 is t = 0).
-    const std::vector<Vec3> corners = triangleAhead(true);
-    Patch patch = uniformPatch(corners[0], corners[1], corners[2], 4, 0xFF20C040u);
-    for (int i = 8; i < 16; ++i) patch.texels[i] = 0xFFC02080u;
-    struct Case {
-        int u, v;
-        int r, g, b;
-    };
-    for (const Case& c : {Case{1, 1, 0x20, 0xC0, 0x40}, Case{1, 3, 0xC0, 0x20, 0x80}, Case{3, 1, 0x20, 0xC0, 0x40}}) {
-        for (int k = 0; k < 3; ++k) {
-            patch.anchors[2 * k] = c.u;
-            patch.anchors[2 * k + 1] = c.v;
-        }
-        writeScene(folder.file("one.out"), {patch});
-        Image image;
-        snapshot(settingsText(120, 80, "one.out"), image);
-        const ScreenPoint centre = project((corners[0] + corners[1] + corners[2]) * (1.0f / 3.0f), 120, 80);
-        const unsigned char* pixel = image.pixel(static_cast<int>(centre.column), static_cast<int>(centre.row));
-        EXPECT_TRUE(near(pixel, c.r, c.g, c.b)) << "anchor " << c.u << ", " << c.v << ": " << int(pixel[0]) << " "
-                                                << int(pixel[1]) << " " << int(pixel[2]);
     }
 }
 
