@@ -208,33 +208,30 @@ TEST(Gathering, NormalisationAndNoLight) {
     }
 }
 
+// A flagged group splits into four on an ordinary pass, but not after the
+// last allowed restart nor into elements below the minimum area: there the
+// pass prints one warning line and reports no split.
 TEST(Gathering, SplittingStopsAtItsLimitsWithAWarning) {
     const std::vector<ModelPatch> one = {patch(tri(0, 0, 0, 0, 4, 0, 4, 0, 0), kGrey, Color(1, 1, 1, 1))};
-    {
-        // A flagged group splits into four on an ordinary pass...
+    const struct {
+        int restart;
+        float maxPatchArea;  // 2 * kMinElementAreaDivisor: elements of 1 are far too small to split
+        bool splits;
+    } cases[] = {{0, 2.0f, true}, {kMaxRestarts, 2.0f, false}, {0, 2.0f * kMinElementAreaDivisor, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.restart);
         Solver s(one, 8, 0.2f, 2.0f, 0.01f, 0.1f);
         ASSERT_EQ(s.r->groups.count(), 1);
+        s.r->settings.maxPatchArea = c.maxPatchArea;
         s.r->groups[0]->radiosity[0].r = 1.0f;
-        EXPECT_EQ(s.printedBy([&] { EXPECT_TRUE(s.r->subdivisionPass(0)); }), "");
-        EXPECT_EQ(s.r->groups.count(), 4);
-    }
-    {
-        // ...but not after the last allowed restart...
-        Solver s(one, 8, 0.2f, 2.0f, 0.01f, 0.1f);
-        s.r->groups[0]->radiosity[0].r = 1.0f;
-        const std::string out = s.printedBy([&] { EXPECT_FALSE(s.r->subdivisionPass(kMaxRestarts)); });
-        EXPECT_EQ(out.rfind("warning: ", 0), 0u) << out;
-        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
-        EXPECT_EQ(s.r->groups.count(), 1);
-    }
-    {
-        // ...nor into elements below the minimum area.
-        Solver s(one, 8, 0.2f, 2.0f, 0.01f, 0.1f);
-        s.r->settings.maxPatchArea = 2.0f * kMinElementAreaDivisor;  // elements of 1 are now far too small to split
-        s.r->groups[0]->radiosity[0].r = 1.0f;
-        const std::string out = s.printedBy([&] { EXPECT_FALSE(s.r->subdivisionPass(0)); });
-        EXPECT_EQ(out.rfind("warning: ", 0), 0u) << out;
-        EXPECT_EQ(s.r->groups.count(), 1);
+        const std::string out = s.printedBy([&] { EXPECT_EQ(s.r->subdivisionPass(c.restart), c.splits); });
+        EXPECT_EQ(s.r->groups.count(), c.splits ? 4 : 1);
+        if (c.splits) {
+            EXPECT_EQ(out, "");
+        } else {
+            EXPECT_EQ(out.rfind("warning: ", 0), 0u) << out;
+            EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+        }
     }
 }
 

@@ -83,9 +83,3 @@ TEST(Golden, ScenesAreReproducedByteForByte) {
         }
     }
 }
-
-// The elapsed line is the only one dropped from the comparison.
-TEST(Golden, OnlyTheElapsedLineIsIgnored) {
-    EXPECT_EQ(withoutElapsed("Done\n\n12 seconds elapsed.\n"), "Done\n\n");
-    EXPECT_EQ(withoutElapsed("a 1 seconds elapsed.\nseconds elapsed.\n"), "a 1 seconds elapsed.\nseconds elapsed.\n");
-}
