@@ -20,12 +20,6 @@ namespace {
 
 std::string fixture(const std::string& name) { return std::string(GLOWBAKE_SOURCE_DIR) + "/tests/fixtures/" + name; }
 
-// Standard output without its last line, the elapsed seconds.
-std::string withoutElapsed(const std::string& out) {
-    const size_t at = out.rfind(" seconds elapsed.");
-    return at == std::string::npos ? out : out.substr(0, out.rfind('\n', at));
-}
-
 testsupport::RunResult solve(const testsupport::ScratchDir& dir, const std::string& model, const std::string& out,
                              const std::vector<std::string>& settings) {
     std::vector<std::string> args = {"-m", model, "-h", GLOWBAKE_DEFAULT_HEMICUBE, "-o", dir.file(out)};
@@ -68,7 +62,7 @@ TEST(ImportSolve, CornellRoomFromBlenderLightsLikeTheTextModel) {
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.err, "");
         // The same progress text, loading lines included.
-        EXPECT_EQ(withoutElapsed(run.out), withoutElapsed(text.out));
+        EXPECT_EQ(testsupport::withoutElapsed(run.out), testsupport::withoutElapsed(text.out));
         const std::string bytes = testsupport::readFile(dir.file("import.out"));
         if (c.sameBytes) {
             EXPECT_TRUE(bytes == textBytes) << "the scene files differ";

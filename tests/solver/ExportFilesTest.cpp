@@ -19,14 +19,12 @@ using namespace testsupport;
 
 namespace {
 
-// A floor of two triangles (reflectance 0.6) under a small lamp that
-// reflects nothing, facing down: the lamp's radiosity is its emission
-// exactly, the brightest value of the scene.
-const char* kLampFloor =
-    "3\n"
-    "0 0 0  1 1 0  1 0 0  0.6 0.6 0.6  0 0 0\n"
-    "0 0 0  0 1 0  1 1 0  0.6 0.6 0.6  0 0 0\n"
-    "0.4 0.4 0.3  0.6 0.4 0.3  0.4 0.6 0.3  0 0 0  1 0.9 0.8\n";
+// The golden lamp_floor model: a floor of two triangles (reflectance 0.6)
+// under a small lamp that reflects nothing, facing down, so that the lamp's
+// radiosity is its emission exactly, the brightest value of the scene.
+void writeLampFloor(const ScratchDir& dir) {
+    std::filesystem::copy_file(std::string(GLOWBAKE_SOURCE_DIR) + "/tests/golden/lamp_floor.mdl", dir.file("lamp.mdl"));
+}
 const float kLampEmission[3] = {1.0f, 0.9f, 0.8f};
 
 std::vector<std::string> lampFloorArgs(const std::string& output) {
@@ -39,8 +37,6 @@ double printedExposure(const std::string& out) {
     const size_t at = out.find("\nexposure ");
     return at == std::string::npos ? -1.0 : std::atof(out.c_str() + at + 10);
 }
-
-std::string withoutElapsed(const std::string& out) { return out.substr(0, out.rfind("\n\n")); }
 
 // A written export that is never committed: a failing run.
 ExportScene smallScene() {
@@ -79,7 +75,7 @@ TEST(ExportOutputs, NothingIsPublishedBeforeTheCommit) {
 // wrote, against the scene file of the same run and the model's own values.
 TEST(ExportFiles, SolvedSceneReadBackByIndependentReaders) {
     ScratchDir dir;
-    writeFile(dir.file("lamp.mdl"), kLampFloor);
+    writeLampFloor(dir);
     const RunResult plain = runGlowbake(dir.path.string(), lampFloorArgs("plain.out"));
     ASSERT_EQ(plain.status, 0) << plain.err;
 
@@ -246,7 +242,7 @@ TEST(ExportFiles, SolvedSceneReadBackByIndependentReaders) {
 // status 1, and nothing created or changed.
 TEST(ExportFiles, ProgramRefusesBadExportsBeforeSolving) {
     ScratchDir dir;
-    writeFile(dir.file("lamp.mdl"), kLampFloor);
+    writeLampFloor(dir);
     // Forty equal triangles: at -t t each chart is t + 4 texels a side with
     // its ring, and 16384 / 7 fits 7 x 7 = 49 of them but 6 x 6 = 36 does not.
     // So t + 4 <= 2340.57: -t 2336 is the largest that fits.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,17 +18,6 @@ std::vector<std::string> words(const std::string& line) {
     std::istringstream in(line);
     std::vector<std::string> out;
     for (std::string w; in >> w;) out.push_back(w);
-    return out;
-}
-
-// The progress text without the line that reports the elapsed seconds.
-std::string withoutElapsed(const std::string& text) {
-    static const std::regex elapsed("^[0-9]+ seconds elapsed\\.$");
-    std::istringstream in(text);
-    std::string out;
-    for (std::string line; std::getline(in, line);) {
-        if (!std::regex_match(line, elapsed)) out += line + "\n";
-    }
     return out;
 }
 
@@ -67,7 +55,8 @@ TEST(Golden, ScenesAreReproducedByteForByte) {
                 const auto r = testsupport::runGlowbake(dir.path.string(), args);
                 ASSERT_EQ(r.status, 0) << r.out << r.err;
                 EXPECT_EQ(r.err, "");
-                EXPECT_EQ(withoutElapsed(r.out), testsupport::readFile((kGoldenDir / (name + ".stdout")).string()));
+                EXPECT_EQ(testsupport::withoutElapsed(r.out),
+                          testsupport::readFile((kGoldenDir / (name + ".stdout")).string()));
                 ++solverRuns;
             }
         }

@@ -9,12 +9,7 @@ using testsupport::readFile;
 using testsupport::run;
 using testsupport::ScratchDir;
 using testsupport::shellQuote;
-
-namespace {
-
-std::string withoutElapsed(const std::string& out) { return out.substr(0, out.rfind("\n\n")); }
-
-}  // namespace
+using testsupport::withoutElapsed;
 
 // The time left is the stage's elapsed time scaled by the units still to do;
 // a stage without a known total has none.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -45,6 +46,18 @@ inline std::string readFile(const std::string& name) {
 inline void writeFile(const std::string& name, const std::string& content) {
     std::ofstream out(name, std::ios::binary);
     out << content;
+}
+
+// A run's standard output without the "N seconds elapsed." line, the one
+// line that differs between two runs of the same work.
+inline std::string withoutElapsed(const std::string& text) {
+    static const std::regex elapsed("^[0-9]+ seconds elapsed\\.$");
+    std::istringstream in(text);
+    std::string out;
+    for (std::string line; std::getline(in, line);) {
+        if (!std::regex_match(line, elapsed)) out += line + "\n";
+    }
+    return out;
 }
 
 inline std::string shellQuote(const std::string& s) {
