@@ -1,6 +1,7 @@
-// The real program on imported scenes: Blender's exports of the Cornell room
-// against the text model they were made from, a table top over a floor of
-// its colour against the analytic light it receives, and bad files.
+// The real program on the Cornell room (the demo's model) and on imported
+// scenes: the text model solved lit and in its colours, Blender's exports of
+// it against that solve, a table top over a floor of its colour against the
+// analytic light it receives, and bad files.
 
 #include <gtest/gtest.h>
 
@@ -43,9 +44,68 @@ const CornellCase kCornellCases[] = {
     {"cornell.obj", false},
 };
 
+bool redDominant(const Point& c) { return c[0] > 1.3 * c[1] && c[0] > 1.3 * c[2]; }
+bool greenDominant(const Point& c) { return c[1] > 1.3 * c[0] && c[1] > 1.3 * c[2]; }
+
+// The solved room, patch by patch against its model: every texel painted
+// and lit (a black texel would show as a seam), coloured walls in their
+// colour, grey surfaces facing one of them (the blocks' sides) tinted by it,
+// and the light, normalised to full brightness, outshining every surface.
+void expectLitInItsColours(const scenetest::Model& room, const SceneFile& scene) {
+    ASSERT_EQ(scene.patches.size(), room.triangles.size());
+    bool sawRed = false, sawGreen = false;
+    int bledOn = 0;
+    double lightMean = 0, otherMax = 0;
+    for (size_t i = 0; i < room.triangles.size(); ++i) {
+        SCOPED_TRACE("patch " + std::to_string(i));
+        const Triangle& t = room.triangles[i];
+        const ScenePatch& p = scene.patches[i];
+        for (int c = 0; c < 3; ++c)
+            for (int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(p.corners[c][k], t.v[c][k]);
+        size_t unpainted = 0, black = 0;
+        for (uint32_t texel : p.texels) {
+            if ((texel >> 24) == 0) ++unpainted;
+            if ((texel & 0xFFFFFF) == 0) ++black;
+        }
+        EXPECT_EQ(unpainted, 0u);
+        EXPECT_EQ(black, 0u);
+        const Point mean = p.meanColour();
+        const double brightest = std::max({mean[0], mean[1], mean[2]});
+        if (t.emits()) {
+            lightMean = std::max(lightMean, brightest);
+        } else {
+            otherMax = std::max(otherMax, brightest);
+        }
+        // The red wall stands at the room's high x, the green one at its low
+        // x. The light is warm, so red needs a margin to count as bleeding;
+        // green wins against it.
+        const Point n = scale(t.normal(), 1.0 / length(t.normal()));
+        const bool grey = t.reflectance[0] == t.reflectance[1] && t.reflectance[1] == t.reflectance[2];
+        const std::string shown = std::to_string(mean[0]) + " " + std::to_string(mean[1]) + " " + std::to_string(mean[2]);
+        if (redDominant(t.reflectance)) {
+            sawRed = true;
+            EXPECT_TRUE(redDominant(mean)) << shown;
+        } else if (greenDominant(t.reflectance)) {
+            sawGreen = true;
+            EXPECT_TRUE(greenDominant(mean)) << shown;
+        } else if (grey && !t.emits() && n[0] > 0.9) {
+            ++bledOn;
+            EXPECT_GT(mean[0], 1.1 * mean[1]) << "no red bleeding: " << shown;
+        } else if (grey && !t.emits() && n[0] < -0.9) {
+            ++bledOn;
+            EXPECT_GT(mean[1], mean[0]) << "no green bleeding: " << shown;
+        }
+    }
+    EXPECT_TRUE(sawRed && sawGreen) << "the room has a red and a green wall";
+    EXPECT_GT(bledOn, 0) << "no grey surface faces a coloured wall";
+    EXPECT_GT(lightMean, 240.0);
+    EXPECT_LT(otherMax, lightMean);
+    EXPECT_GT(otherMax, 20.0) << "the room is not lit";
+}
+
 }  // namespace
 
-TEST(ImportSolve, CornellRoomFromBlenderLightsLikeTheTextModel) {
+TEST(ImportSolve, CornellRoomLitInItsColoursAndFromBlenderLikeTheTextModel) {
     testsupport::ScratchDir dir;
     const std::vector<std::string> settings = {"-w", "1", "-a", "30", "-i", "0.005", "-s", "0.2", "-g", "0.3", "-t", "16"};
     const std::string textModel = std::string(GLOWBAKE_SOURCE_DIR) + "/scenes/cornell.mdl";
@@ -55,6 +115,7 @@ TEST(ImportSolve, CornellRoomFromBlenderLightsLikeTheTextModel) {
     const SceneFile textScene = parseSceneFile(textBytes);
     ASSERT_TRUE(textScene.complete);
     ASSERT_EQ(textScene.count, 46);
+    expectLitInItsColours(scenetest::readModel(textModel), textScene);
 
     for (const CornellCase& c : kCornellCases) {
         SCOPED_TRACE(c.file);
