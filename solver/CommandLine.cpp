@@ -1,8 +1,14 @@
 #include "CommandLine.h"
 
+#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
+
+#include "Limits.h"
+#include "NumberWord.h"
+#include "TextureLayout.h"
 
 void printUsage() {
     std::printf("usage:\n");
@@ -68,6 +74,11 @@ bool readTokenFile(const char* fileName, std::vector<std::string>& tokens, std::
     return ok;
 }
 
+void printError(const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "Glowbake: error: %s\n", message.c_str());
+}
+
 namespace {
 
 // Options that take the next argument as their value.
@@ -80,8 +91,12 @@ bool takesValue(char letter) {
     }
 }
 
-CommandLineResult usageError() {
+// A refused command line: `printed` (its own "\n\n" included) and the usage
+// text on standard output, then `error` as one line on standard error.
+CommandLineResult refuse(const std::string& printed, const std::string& error) {
+    std::printf("%s", printed.c_str());
     printUsage();
+    printError(error);
     return CommandLineResult::Error;
 }
 
@@ -117,8 +132,7 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, ExportSettings
             continue;
         }
         if (i + 1 >= args.size() || args[i + 1].empty()) {
-            std::printf("missing value for option:  %s\n\n", arg.c_str());
-            return usageError();
+            return refuse("missing value for option:  " + arg + "\n\n", "option " + arg + " has no value");
         }
         const std::string& value = args[++i];
         exports.given = true;
@@ -130,13 +144,12 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, ExportSettings
             exports.lightmapFiles.push_back(value);
             continue;
         }
-        char* end = nullptr;
-        const double stops = std::strtod(value.c_str(), &end);
-        if (*end != '\0' || !std::isfinite(stops) || std::fabs(stops) > 100.0) {
-            std::printf("--exposure takes a number of stops from -100 to 100, not:  %s\n\n", value.c_str());
-            return usageError();
+        float stops = 0.0f;
+        if (!parseFloatWord(value, stops) || !std::isfinite(stops) || std::fabs(stops) > 100.0f) {
+            return refuse("--exposure takes a number of stops from -100 to 100, not:  " + value + "\n\n",
+                          "option --exposure: " + quotedWord(value) + " is not a number of stops from -100 to 100");
         }
-        exports.exposureStops = static_cast<float>(stops);
+        exports.exposureStops = stops;
     }
     args.swap(rest);
     return CommandLineResult::Run;
@@ -153,6 +166,31 @@ bool asksForHelp(const std::vector<std::string>& args) {
     return false;
 }
 
+// A numeric option: its letter, its word in the usage text and, once given,
+// the word of its last occurrence.
+struct NumberOption {
+    NumberOption(char letter_, const char* usageWord_) : letter(letter_), usageWord(usageWord_) {}
+    char letter;
+    const char* usageWord;
+    std::string word;
+    bool given = false;
+
+    std::string option() const { return std::string("option -") + letter; }
+    // The stderr line of a refused value: the printed message, then the word
+    // or that the option is missing.
+    CommandLineResult refuseValue(const std::string& message) const {
+        const std::string error = given ? option() + ": " + message + ", not " + quotedWord(word)
+                                        : option() + " (" + usageWord + ") is missing";
+        return refuse(message + "\n\n", error);
+    }
+};
+
+// True when the textures of texture size `textSize` take at most half of
+// the machine's memory.
+bool textSizeFits(long long textSize) {
+    return textureMemoryBytes(textSize) <= static_cast<double>(physicalMemoryBytes()) / 2;
+}
+
 }  // namespace
 
 CommandLineResult parseCommandLine(int argc, const char* const* argv, Settings& settings) {
@@ -160,77 +198,115 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv, Settings& 
     args.push_back(argc > 0 && argv[0] ? argv[0] : "Glowbake");
     for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
 
-    if (args.size() == 1) {
+    const bool fromTokenFile = args.size() == 1;
+    if (fromTokenFile) {
         std::printf("No input arguments specified, trying read them from file:  %s\n\n", kTokenFileName);
         std::vector<std::string> tokens;
         std::string problem;
         if (!readTokenFile(kTokenFileName, tokens, problem)) {
             if (problem == "open") {
-                std::printf("Could not open file for reading:  %s\n\n", kTokenFileName);
-            } else {
-                std::printf("%s\n\n", problem.c_str());
+                const std::string why = std::strerror(errno);
+                return refuse(std::string("Could not open file for reading:  ") + kTokenFileName + "\n\n",
+                              std::string("cannot read ") + kTokenFileName + ": " + why);
             }
-            return usageError();
+            return refuse(problem + "\n\n", problem);
         }
         args.insert(args.end(), tokens.begin(), tokens.end());
     }
 
     const CommandLineResult longOptions = takeLongOptions(args, settings.exports);
     if (longOptions != CommandLineResult::Run) return longOptions;
-    if (args.size() < 12) return asksForHelp(args) ? help() : usageError();
+    if (args.size() < 12) {
+        if (asksForHelp(args)) return help();
+        return refuse("", std::string(fromTokenFile ? std::string(kTokenFileName) + " holds" : "there are") +
+                              " too few arguments (" + std::to_string(args.size() - 1) +
+                              "); -m, -h, -w, -a, -i and -s each need a value");
+    }
+
+    NumberOption w{'w', "hemicube_world_wide"}, a{'a', "max_patch_area"}, i_{'i', "iteration_threshold"},
+        s{'s', "subdivide_threshold"}, g{'g', "gamma"}, t{'t', "texture_size"};
+    NumberOption* const floats[] = {&w, &a, &i_, &s, &g};
+    float* const floatSettings[] = {&settings.hemicubeWorldWide, &settings.maxPatchArea, &settings.iterThreshold,
+                                    &settings.subDivideThreshold, &settings.gamma};
+    // A value that is not a number is reported after the walk, so that an
+    // unknown option or argument later on the line still wins.
+    const NumberOption* notANumber = nullptr;
+    long long textSize = settings.textSize;
+    bool textSizeTooLarge = false;  // beyond any long long the walk keeps
 
     const int count = static_cast<int>(args.size());
     for (int i = 1; i < count;) {
         const std::string& arg = args[i];
         if (arg.empty() || arg[0] != '-') {
-            std::printf("unknown argument:  %s\n\n", arg.c_str());
-            return usageError();
+            return refuse("unknown argument:  " + arg + "\n\n",
+                          "argument " + quotedWord(arg) + " is not an option (options begin with '-')");
         }
         const char letter = arg.size() > 1 ? arg[1] : '\0';
         if (letter == '?') return help();
         if (!takesValue(letter)) {
-            std::printf("unknown option:  %s\n\n", arg.c_str());
-            return usageError();
+            return refuse("unknown option:  " + arg + "\n\n", "unknown option " + quotedWord(arg));
         }
         if (i + 1 >= count) {
-            std::printf("missing value for option:  %s\n\n", arg.c_str());
-            return usageError();
+            return refuse("missing value for option:  " + arg + "\n\n", "option " + arg + " has no value");
         }
-        const char* value = args[i + 1].c_str();
+        const std::string& value = args[i + 1];
         switch (letter) {
             case 'm': settings.modelFile = value; settings.haveModelFile = true; break;
             case 'h': settings.hemicubeFile = value; settings.haveHemicubeFile = true; break;
             case 'o': settings.outputFile = value; break;
-            case 'w': std::sscanf(value, "%f", &settings.hemicubeWorldWide); break;
-            case 'a': std::sscanf(value, "%f", &settings.maxPatchArea); break;
-            case 'i': std::sscanf(value, "%f", &settings.iterThreshold); break;
-            case 's': std::sscanf(value, "%f", &settings.subDivideThreshold); break;
-            case 'g': std::sscanf(value, "%f", &settings.gamma); break;
-            case 't': std::sscanf(value, "%d", &settings.textSize); break;
+            case 't': {
+                t.word = value;
+                t.given = true;
+                const WholeWord whole = parseWholeWord(value, 1LL << 40, textSize);
+                if (whole == WholeWord::NotWhole && !notANumber) notANumber = &t;
+                textSizeTooLarge = whole == WholeWord::TooLarge && textSize > 0;
+                break;
+            }
+            default:
+                for (int k = 0; k < 5; ++k) {
+                    if (floats[k]->letter != letter) continue;
+                    floats[k]->word = value;
+                    floats[k]->given = true;
+                    if (!parseFloatWord(value, *floatSettings[k]) && !notANumber) notANumber = floats[k];
+                }
         }
         i += 2;
     }
 
+    if (notANumber) {
+        const NumberOption& o = *notANumber;
+        const char* kind = &o == &t ? " is not a whole number" : " is not a number";
+        return refuse(o.usageWord + std::string(kind) + ":  " + o.word + "\n\n",
+                      o.option() + ": " + quotedWord(o.word) + kind);
+    }
     // "not greater than 0" also catches NaN.
-    if (!(settings.hemicubeWorldWide > 0.0f)) {
-        std::printf("hemicube_world_wide must be greater than 0\n\n");
-        return usageError();
+    for (int k = 0; k < 4; ++k) {
+        if (!(*floatSettings[k] > 0.0f)) return floats[k]->refuseValue(floats[k]->usageWord + std::string(" must be greater than 0"));
     }
-    if (!(settings.maxPatchArea > 0.0f)) {
-        std::printf("max_patch_area must be greater than 0\n\n");
-        return usageError();
+    if (textSize < 1) return t.refuseValue("texture_size must be greater than 0");
+    for (int k = 0; k < 4; ++k) {
+        if (!std::isfinite(*floatSettings[k])) {
+            return floats[k]->refuseValue(floats[k]->usageWord + std::string(" must be a finite number"));
+        }
     }
-    if (!(settings.iterThreshold > 0.0f)) {
-        std::printf("iteration_threshold must be greater than 0\n\n");
-        return usageError();
+    if (!(settings.gamma > 0.0f) || !std::isfinite(settings.gamma)) {
+        return g.refuseValue("gamma must be a finite number greater than 0");
     }
-    if (!(settings.subDivideThreshold > 0.0f)) {
-        std::printf("subdivide_threshold must be greater than 0\n\n");
-        return usageError();
+    if (textSizeTooLarge || textSize > INT_MAX || !textSizeFits(textSize)) {
+        const long long memoryMiB = physicalMemoryBytes() >> 20;
+        char message[256];
+        if (textSizeTooLarge || textSize > INT_MAX) {
+            std::snprintf(message, sizeof message,
+                          "texture_size %s is too large: its textures would need more than half of this "
+                          "machine's %lld MiB of memory", t.word.c_str(), memoryMiB);
+        } else {
+            std::snprintf(message, sizeof message,
+                          "texture_size %lld is too large: its textures would need %.0f MiB, more than half of "
+                          "this machine's %lld MiB of memory",
+                          textSize, textureMemoryBytes(textSize) / 1048576.0, memoryMiB);
+        }
+        return refuse(std::string(message) + "\n\n", t.option() + ": " + message);
     }
-    if (settings.textSize < 1) {
-        std::printf("texture_size must be greater than 0\n\n");
-        return usageError();
-    }
+    settings.textSize = static_cast<int>(textSize);
     return CommandLineResult::Run;
 }

@@ -26,10 +26,20 @@ enum class CommandLineResult { Run, Help, Error };
 
 // Walks the arguments (or the words of "Glowbake.ini" when there are none),
 // prints every message and the usage text where one is due, and validates
-// the numeric settings. Files are not opened here.
+// the numeric settings. Files are not opened here. A refused command line
+// prints its message and the usage text on standard output, then one line on
+// standard error (printError) naming the option and its word.
+//
+// Every numeric value must be a number as a whole word (-t a whole decimal
+// number); -w, -a, -i and -s finite and above 0, -g finite and above 0, and
+// -t from 1 to the size whose textures fit in half of the machine's memory.
 CommandLineResult parseCommandLine(int argc, const char* const* argv, Settings& settings);
 
 void printUsage();
+// One line on standard error: "Glowbake: error: " and `message`. Standard
+// output is flushed first, so that the two streams read in order on a
+// terminal.
+void printError(const std::string& message);
 // The usage text followed by the long options (--help).
 void printHelp();
 

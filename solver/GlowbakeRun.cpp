@@ -1,12 +1,16 @@
 #include "GlowbakeRun.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <new>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "CommandLine.h"
 #include "GlowbakeError.h"
@@ -28,20 +32,34 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens an input named on the command line, printing why it cannot be.
-FilePtr openInput(bool given, const std::string& name, const char* usageWord, const char* mode) {
+// Opens an input named on the command line, printing why it cannot be: the
+// fixed message and the usage text on standard output, and on standard error
+// the file with the system's reason.
+FilePtr openInput(bool given, const std::string& name, const char* usageWord, const char* option,
+                  const char* kind, const char* mode) {
     if (!given) {
         std::printf("Must specify %s\n\n", usageWord);
+        printUsage();
+        printError(std::string("no ") + kind + " given (" + option + ")");
         return nullptr;
     }
+    errno = 0;
     FilePtr file(std::fopen(name.c_str(), mode));
-    if (!file) std::printf("Could not open file for reading:  %s\n\n", name.c_str());
+    if (!file) {
+        const std::string why = std::strerror(errno);
+        std::printf("Could not open file for reading:  %s\n\n", name.c_str());
+        printUsage();
+        printError("cannot read " + std::string(kind) + " " + name + ": " + why);
+    }
     return file;
 }
 
-int failWithUsage() {
-    printUsage();
-    return 1;
+// Why the output cannot be written where it was opened: the system's reason,
+// or that the name is a folder.
+std::string outputProblem(int error, const std::string& name) {
+    struct stat st;
+    if (error == 0 && stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) error = EISDIR;
+    return error != 0 ? std::strerror(error) : "it cannot be created";
 }
 
 SolverSettings solverSettings(const Settings& s) {
@@ -53,11 +71,6 @@ SolverSettings solverSettings(const Settings& s) {
     solver.gamma = s.gamma;
     solver.textSize = s.textSize;
     return solver;
-}
-
-void reportError(const char* message) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "Glowbake: error: %s\n", message);
 }
 
 // The atlas of every chart, refused before the solve when it would be too
@@ -95,29 +108,27 @@ int runGlowbake(int argc, const char* const* argv) {
         case CommandLineResult::Run: break;
     }
 
-    const double textureBytes = textureMemoryBytes(settings.textSize);
-    if (textureBytes > static_cast<double>(physicalMemoryBytes()) / 2) {
-        std::printf("texture_size %d is too large: its textures would need %.0f MiB, more than half of this "
-                    "machine's %lld MiB of memory\n\n",
-                    settings.textSize, textureBytes / 1048576.0, physicalMemoryBytes() >> 20);
-        return failWithUsage();
-    }
-
     // The output is checked for writability where the scene file would have
     // been opened, but nothing replaces it until the run has succeeded.
     OutputFile output;
+    errno = 0;
     if (!output.open(settings.outputFile)) {
+        const std::string why = outputProblem(errno, settings.outputFile);
         std::printf("Could not open file for writing:  %s\n\n", settings.outputFile.c_str());
-        return failWithUsage();
+        printUsage();
+        printError("cannot write the output file " + settings.outputFile + ": " + why);
+        return 1;
     }
-    FilePtr modelFile = openInput(settings.haveModelFile, settings.modelFile, "model_file", "r");
-    if (!modelFile) return failWithUsage();
-    FilePtr hemicubeFile = openInput(settings.haveHemicubeFile, settings.hemicubeFile, "hemicube_file", "rb");
-    if (!hemicubeFile) return failWithUsage();
+    FilePtr modelFile =
+        openInput(settings.haveModelFile, settings.modelFile, "model_file", "-m", "model file", "r");
+    if (!modelFile) return 1;
+    FilePtr hemicubeFile =
+        openInput(settings.haveHemicubeFile, settings.hemicubeFile, "hemicube_file", "-h", "hemicube file", "rb");
+    if (!hemicubeFile) return 1;
     ExportOutputs exportOutputs;
     std::string problem;
     if (!exportOutputs.open(settings.exports, settings.outputFile, problem)) {
-        reportError(problem.c_str());
+        printError(problem.c_str());
         return 1;
     }
 
@@ -158,15 +169,15 @@ int runGlowbake(int argc, const char* const* argv) {
         std::printf("\n%d seconds elapsed.\n", static_cast<int>(end - start));
     } catch (const GlowbakeError& e) {
         statusLine.finish();
-        reportError(e.what());
+        printError(e.what());
         return 1;
     } catch (const std::bad_alloc&) {
         statusLine.finish();
-        reportError("out of memory; try a larger max_patch_area or a smaller texture_size");
+        printError("out of memory; try a larger max_patch_area or a smaller texture_size");
         return 1;
     } catch (const std::exception& e) {
         statusLine.finish();
-        reportError(e.what());
+        printError(e.what());
         return 1;
     }
     return 0;

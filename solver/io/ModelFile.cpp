@@ -1,8 +1,10 @@
 #include "ModelFile.h"
 
+#include <climits>
 #include <cmath>
 
 #include "GlowbakeError.h"
+#include "NumberWord.h"
 
 namespace {
 
@@ -12,19 +14,95 @@ const char* const kValueNames[15] = {
     "reflectance g",  "reflectance b",  "emission r",    "emission g",    "emission b",
 };
 
-struct ModelReader {
+// The words of a model file with the line each begins on. Whitespace of any
+// kind separates words; '#' starts a comment that ends with its line.
+struct WordReader {
+    // Longer words are not numbers; only this much of one is kept.
+    static constexpr size_t kMaxWord = 4096;
+
     std::FILE* file;
+    int line = 1;      // the line of the last word returned
+    int lineHere = 1;  // the line the reader stands on
+
+    // The next word, or false at the end of the file.
+    bool next(std::string& word) {
+        word.clear();
+        int c;
+        while ((c = std::getc(file)) != EOF) {
+            if (c == '#') {
+                while ((c = std::getc(file)) != EOF && c != '\n') {
+                }
+                if (c == EOF) break;
+            }
+            if (c == '\n') ++lineHere;
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') {
+                if (!word.empty()) return true;
+                continue;
+            }
+            if (word.empty()) line = lineHere;
+            if (word.size() <= kMaxWord) word.push_back(static_cast<char>(c));
+        }
+        return !word.empty();
+    }
+};
+
+struct ModelReader {
+    WordReader words;
     const std::string& fileName;
 
+    std::string at(int line) const { return "model file " + fileName + ": line " + std::to_string(line) + ": "; }
+
     float read(int patch, int numPatches, int value) {
+        std::string word;
+        const bool got = words.next(word);
+        const std::string what =
+            "patch " + std::to_string(patch) + " of " + std::to_string(numPatches) + ": " + kValueNames[value];
+        if (!got) throw GlowbakeError(at(words.line) + what + " is missing: the file ends early");
         float v = 0.0f;
-        const int got = std::fscanf(file, "%f", &v);
-        const std::string where = "model file " + fileName + ": patch " + std::to_string(patch) + " of " +
-                                  std::to_string(numPatches) + ": " + kValueNames[value];
-        if (got == EOF) throw GlowbakeError(where + " is missing: the file ends early");
-        if (got != 1) throw GlowbakeError(where + " is not a number");
-        if (!std::isfinite(v)) throw GlowbakeError(where + " is not a finite number");
+        if (!parseFloatWord(word, v)) throw GlowbakeError(at(words.line) + what + " " + quotedWord(word) + " is not a number");
+        if (!std::isfinite(v)) {
+            throw GlowbakeError(at(words.line) + what + " " + quotedWord(word) + " is not a finite number");
+        }
         return v;
+    }
+
+    int readCount() {
+        std::string word;
+        if (!words.next(word)) {
+            throw GlowbakeError("model file " + fileName + ": the patch count is missing (the file holds no words)");
+        }
+        long long count = 0;
+        const WholeWord whole = parseWholeWord(word, INT_MAX, count);
+        if (whole == WholeWord::NotWhole) {
+            throw GlowbakeError(at(words.line) + "the patch count " + quotedWord(word) +
+                                " is not a whole decimal number");
+        }
+        if (whole == WholeWord::TooLarge) {
+            throw GlowbakeError(at(words.line) + "the patch count " + quotedWord(word) + " is too large (at most " +
+                                std::to_string(INT_MAX) + ")");
+        }
+        if (count < 0) {
+            throw GlowbakeError(at(words.line) + "the patch count " + std::to_string(count) + " is negative");
+        }
+        return static_cast<int>(count);
+    }
+
+    // Words after the last patch are not read as anything; one warning says
+    // how many there are, since a count one too small leaves exactly fifteen.
+    void warnAboutTheRest(int numPatches) {
+        std::string word;
+        long long extra = 0;
+        int firstLine = 0;
+        while (words.next(word)) {
+            if (extra++ == 0) firstLine = words.line;
+        }
+        if (extra == 0) return;
+        std::fflush(stdout);
+        std::fprintf(stderr,
+                     "Glowbake: warning: model file %s: line %d: %lld word%s after the %d patch%s the count "
+                     "gives %s ignored (is the count too small?)\n",
+                     fileName.c_str(), firstLine, extra, extra == 1 ? "" : "s", numPatches,
+                     numPatches == 1 ? "" : "es", extra == 1 ? "is" : "are");
     }
 };
 
@@ -32,17 +110,10 @@ struct ModelReader {
 
 Model readModel(std::FILE* file, const std::string& fileName, const Progress& progress) {
     Model model;
-    int numPatches = 0;
-    const int got = std::fscanf(file, "%d", &numPatches);
-    if (got == EOF) throw GlowbakeError("model file " + fileName + ": the patch count is missing (the file is empty)");
-    if (got != 1) throw GlowbakeError("model file " + fileName + ": the patch count is not a whole number");
-    if (numPatches < 0) {
-        throw GlowbakeError("model file " + fileName + ": the patch count " + std::to_string(numPatches) +
-                            " is negative");
-    }
+    ModelReader reader{WordReader{file}, fileName};
+    const int numPatches = reader.readCount();
     progress.say("num patches =%d\n", numPatches);
 
-    ModelReader reader{file, fileName};
     for (int i = 0; i < numPatches; ++i) {
         progress.say("patch %d\n", i);
         Vec3 verts[3];
@@ -63,6 +134,7 @@ Model readModel(std::FILE* file, const std::string& fileName, const Progress& pr
         colors.reflectance = Color(values[0], values[1], values[2], 1.0f);
         model.colors.push_back(colors);
     }
+    reader.warnAboutTheRest(numPatches);
     progress.say("done loading patches\n\n");
     model.meshes.push_back({"model", "", 0, numPatches});
     return model;
