@@ -35,8 +35,13 @@ HemicubeTables readHemicubeFile(std::FILE* file, const std::string& fileName) {
     const long long left = bytesLeft(file);
     if (left >= 0 && left < needed) throw GlowbakeError(shortMessage);
 
-    tables.topQuadrant.reserve(static_cast<size_t>(half) * half);
-    tables.sideQuadrant.reserve(static_cast<size_t>(half) * half);
+    // A stream that cannot tell its length (a pipe) is read as it comes: the
+    // arrays grow with the values actually there, so a short file claiming a
+    // large N never costs the memory of that N.
+    if (left >= 0) {
+        tables.topQuadrant.reserve(static_cast<size_t>(half) * half);
+        tables.sideQuadrant.reserve(static_cast<size_t>(half) * half);
+    }
     for (int i = 0; i < half * half && fileIO.ok; ++i) tables.topQuadrant.push_back(fileIO.readFloat(file));
     for (int i = 0; i < half * half && fileIO.ok; ++i) tables.sideQuadrant.push_back(fileIO.readFloat(file));
     if (!fileIO.ok) throw GlowbakeError(shortMessage);
