@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CoreSupport.h"
+#include "Limits.h"
 
 using namespace core;
 using testsupport::readFile;
@@ -33,15 +34,18 @@ std::vector<std::string> with(std::vector<std::string> args, const std::string& 
     return args;
 }
 
-// A failing run: status 1, stdout = banner + message + usage, the output
-// file as it was and no stray file left in the folder.
+// A failing run: status 1, stdout = banner + message + usage, one error line
+// on stderr holding `errHas`, the output file as it was and no stray file
+// left in the folder.
 void expectUsageFailure(const Folder& dir, const std::vector<std::string>& args, const std::string& message,
-                        bool outputExisted = true) {
+                        const std::string& errHas = "", bool outputExisted = true) {
     const std::vector<std::string> before = listDir(dir.path);
     const RunResult r = dir.run(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(afterBanner(r.out), message + kUsage);
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err.compare(0, 17, "Glowbake: error: "), 0) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    EXPECT_NE(r.err.find(errHas), std::string::npos) << r.err;
     EXPECT_EQ(listDir(dir.path), before);
     if (outputExisted) {
         EXPECT_EQ(readFile(dir.file("out.bin")), Folder::kOldOutput);
@@ -110,7 +114,7 @@ TEST(CoreCommandLine, ValidationMessagesInTheirOrder) {
     const std::string s = "subdivide_threshold must be greater than 0\n\n";
     const std::string t = "texture_size must be greater than 0\n\n";
     // A later occurrence replaces the earlier one.
-    expectUsageFailure(dir, with(fastArgs(), "-w", "0"), w);
+    expectUsageFailure(dir, with(fastArgs(), "-w", "0"), w, "option -w: " + w.substr(0, w.size() - 2) + ", not \"0\"");
     expectUsageFailure(dir, with(fastArgs(), "-w", "-1"), w);
     expectUsageFailure(dir, with(fastArgs(), "-w", "nan"), w);
     expectUsageFailure(dir, with(fastArgs(), "-a", "0"), a);
@@ -121,16 +125,69 @@ TEST(CoreCommandLine, ValidationMessagesInTheirOrder) {
     expectUsageFailure(dir, with(with(fastArgs(), "-a", "0"), "-i", "0"), a);
     expectUsageFailure(dir, with(with(fastArgs(), "-i", "0"), "-s", "0"), i);
     expectUsageFailure(dir, with(with(fastArgs(), "-s", "0"), "-t", "-3"), s);
-    // -w and -a both missing: only the first message. A value that does not
-    // parse leaves the default (0).
-    expectUsageFailure(dir, {"-m", "model.mdl", "-h", "x.hc", "-o", "out.bin", "-i", "1", "-s", "1", "-g", "1"}, w);
-    std::vector<std::string> unparsable = fastArgs();
-    unparsable[5] = "wide";  // the only -w
-    expectUsageFailure(dir, unparsable, w);
+    // -w and -a both missing: only the first message.
+    expectUsageFailure(dir, {"-m", "model.mdl", "-h", "x.hc", "-o", "out.bin", "-i", "1", "-s", "1", "-g", "1"}, w,
+                       "option -w (hemicube_world_wide) is missing");
     // The validation comes before any file is looked at.
     expectUsageFailure(dir, {"-m", "none.mdl", "-h", "none.hc", "-o", "no/such/dir/out", "-w", "1", "-a", "0",
                              "-i", "1", "-s", "1"},
                        a);
+}
+
+// Every number must be a number as a whole word. An option's bad word is
+// refused like the other command-line errors; a model file's names its line.
+TEST(CoreCommandLine, RefusedWords) {
+    const std::string patch = "0 0 0 1 0 0 0 1 0 0.5 0.5 0.5 1 1 1\n";
+    const std::string memory = std::to_string(physicalMemoryBytes() >> 20);
+    const struct {
+        std::vector<std::string> option;  // added to the arguments, or empty
+        std::string model;                // the model file, or empty
+        std::string printed;              // before the usage text (options)
+        std::string error;                // stderr after "Glowbake: error: "
+    } cases[] = {
+        {{"-t", "1e3"}, "", "texture_size is not a whole number:  1e3", "option -t: \"1e3\" is not a whole number"},
+        {{"-t", "1.5"}, "", "texture_size is not a whole number:  1.5", "option -t: \"1.5\" is not a whole number"},
+        {{"-t", "4294967360"}, "",
+         "texture_size 4294967360 is too large: its textures would need more than half of this machine's " + memory +
+             " MiB of memory",
+         "option -t: texture_size 4294967360 is too large: its textures would need more than half of this "
+         "machine's " + memory + " MiB of memory"},
+        {{"-g", "abc"}, "", "gamma is not a number:  abc", "option -g: \"abc\" is not a number"},
+        {{"-w", "1x"}, "", "hemicube_world_wide is not a number:  1x", "option -w: \"1x\" is not a number"},
+        {{"-i", "1.5.5"}, "", "iteration_threshold is not a number:  1.5.5", "option -i: \"1.5.5\" is not a number"},
+        {{"-a", "inf"}, "", "max_patch_area must be a finite number",
+         "option -a: max_patch_area must be a finite number, not \"inf\""},
+        {{"-s", "1e39"}, "", "subdivide_threshold must be a finite number",
+         "option -s: subdivide_threshold must be a finite number, not \"1e39\""},
+        {{"-g", "0"}, "", "gamma must be a finite number greater than 0",
+         "option -g: gamma must be a finite number greater than 0, not \"0\""},
+        {{"-g", "-1"}, "", "gamma must be a finite number greater than 0",
+         "option -g: gamma must be a finite number greater than 0, not \"-1\""},
+        {{}, "0x10\n" + patch, "", "model file model.mdl: line 1: the patch count \"0x10\" is not a whole decimal number"},
+        {{}, "1.5\n" + patch, "", "model file model.mdl: line 1: the patch count \"1.5\" is not a whole decimal number"},
+        {{}, "# two\n2\n" + patch + "0 0 0 1 0 0 0 1.5.5 0 0.5 0.5 0.5 1 1 1\n", "",
+         "model file model.mdl: line 4: patch 1 of 2: corner 2 y \"1.5.5\" is not a number"},
+        {{}, "1\n0 0 x 1 0 0 0 1 0 0.5 0.5 0.5 1 1 1\n", "",
+         "model file model.mdl: line 2: patch 0 of 1: corner 0 z \"x\" is not a number"},
+        {{}, "1\n0 0 0 1 0 0 0 1 0 0.5 0.5 0.5 1 1\n\n1e39\n", "",
+         "model file model.mdl: line 4: patch 0 of 1: emission b \"1e39\" is not a finite number"},
+        {{}, "2\n" + patch + "0 0 0 1 0 0 0 1\n", "",
+         "model file model.mdl: line 3: patch 1 of 2: corner 2 z is missing: the file ends early"},
+    };
+    for (const auto& c : cases) {
+        Folder dir;
+        if (!c.model.empty()) writeFile(dir.file("model.mdl"), c.model);
+        const RunResult r = dir.run(c.option.empty() ? fastArgs() : with(fastArgs(), c.option[0], c.option[1]));
+        EXPECT_EQ(r.status, 1) << c.error;
+        EXPECT_EQ(r.err, "Glowbake: error: " + c.error + "\n");
+        if (c.model.empty()) {
+            EXPECT_EQ(afterBanner(r.out), c.printed + "\n\n" + kUsage);
+        } else {
+            EXPECT_EQ(r.out.find("done loading patches"), std::string::npos) << r.out;
+            EXPECT_EQ(r.out.find("usage:"), std::string::npos) << r.out;
+        }
+        EXPECT_EQ(readFile(dir.file("out.bin")), Folder::kOldOutput);
+    }
 }
 
 TEST(CoreCommandLine, FileChecksInTheirOrder) {
@@ -143,26 +200,28 @@ TEST(CoreCommandLine, FileChecksInTheirOrder) {
     };
     // The output comes first, even before a missing model file name.
     expectUsageFailure(dir, args({"-o", "no/such/dir/out.bin"}),
-                       "Could not open file for writing:  no/such/dir/out.bin\n\n");
-    expectUsageFailure(dir, args({"-o", "."}), "Could not open file for writing:  .\n\n");
-    expectUsageFailure(dir, args({"-o", "out.bin"}), "Must specify model_file\n\n");
+                       "Could not open file for writing:  no/such/dir/out.bin\n\n",
+                       "no/such/dir/out.bin: No such file or directory");
+    expectUsageFailure(dir, args({"-o", "."}), "Could not open file for writing:  .\n\n", ".: Is a directory");
+    expectUsageFailure(dir, args({"-o", "out.bin"}), "Must specify model_file\n\n", "(-m)");
     expectUsageFailure(dir, args({"-o", "out.bin", "-h", hc}), "Must specify model_file\n\n");
     expectUsageFailure(dir, args({"-o", "out.bin", "-m", "none.mdl", "-h", hc}),
-                       "Could not open file for reading:  none.mdl\n\n");
-    expectUsageFailure(dir, args({"-o", "out.bin", "-m", "model.mdl"}), "Must specify hemicube_file\n\n");
+                       "Could not open file for reading:  none.mdl\n\n", "model file none.mdl: No such file");
+    expectUsageFailure(dir, args({"-o", "out.bin", "-m", "model.mdl"}), "Must specify hemicube_file\n\n", "(-h)");
     expectUsageFailure(dir, args({"-o", "out.bin", "-m", "model.mdl", "-h", "none.hc"}),
-                       "Could not open file for reading:  none.hc\n\n");
+                       "Could not open file for reading:  none.hc\n\n", "hemicube file none.hc: No such file");
     // -m directly followed by -h takes "-h" as the model file name.
     expectUsageFailure(dir, args({"-o", "out.bin", "-m", "-h", "-g", "1"}), "Could not open file for reading:  -h\n\n");
 }
 
 TEST(CoreCommandLine, FailingRunDoesNotCreateTheOutput) {
     Folder dir(false);
-    expectUsageFailure(dir, with(fastArgs(), "-t", "0"), "texture_size must be greater than 0\n\n", false);
+    expectUsageFailure(dir, with(fastArgs(), "-t", "0"), "texture_size must be greater than 0\n\n", "-t", false);
     expectUsageFailure(dir, with(fastArgs("none.mdl"), "-t", "8"), "Could not open file for reading:  none.mdl\n\n",
-                       false);
+                       "none.mdl", false);
     // Without -o the default output is not created either.
-    expectUsageFailure(dir, fastArgs("none.mdl", ""), "Could not open file for reading:  none.mdl\n\n", false);
+    expectUsageFailure(dir, fastArgs("none.mdl", ""), "Could not open file for reading:  none.mdl\n\n", "none.mdl",
+                       false);
     EXPECT_EQ(listDir(dir.path), std::vector<std::string>{"model.mdl"});
 }
 
@@ -180,11 +239,11 @@ TEST(CoreCommandLine, SuccessfulRunWritesTheOutput) {
 
 TEST(CoreCommandLine, DefaultOutputAndLooseOptionLetters) {
     Folder dir(false);
-    // Without -o the scene is Glowbake.out; "-model" counts as -m and an
-    // unparsable -t value leaves the texture size at 64.
+    // Without -o the scene is Glowbake.out; "-model" counts as -m; without
+    // -t the texture size is 64.
     std::vector<std::string> args = fastArgs("model.mdl", "");
     args[0] = "-model";
-    args.back() = "big";
+    args.resize(args.size() - 2);
     const RunResult r = dir.run(args);
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("using output texture size of 64\n\n"), std::string::npos);
@@ -231,7 +290,8 @@ TEST(CoreTokenFile, BehavesLikeTheSameCommandLine) {
 
 TEST(CoreTokenFile, MissingEmptyOrShort) {
     Folder dir;
-    expectUsageFailure(dir, {}, kTokenFileLine + "Could not open file for reading:  Glowbake.ini\n\n");
+    expectUsageFailure(dir, {}, kTokenFileLine + "Could not open file for reading:  Glowbake.ini\n\n",
+                       "Glowbake.ini: No such file or directory");
     writeFile(dir.file("Glowbake.ini"), "");
     expectUsageFailure(dir, {}, kTokenFileLine);
     writeFile(dir.file("Glowbake.ini"), " \n\t\n");
