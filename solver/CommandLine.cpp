@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "Limits.h"
@@ -144,12 +145,13 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, ExportSettings
             exports.lightmapFiles.push_back(value);
             continue;
         }
-        float stops = 0.0f;
-        if (!parseFloatWord(value, stops) || !std::isfinite(stops) || std::fabs(stops) > 100.0f) {
+        char* end = nullptr;
+        const double stops = std::strtod(value.c_str(), &end);
+        if (*end != '\0' || !std::isfinite(stops) || std::fabs(stops) > 100.0) {
             return refuse("--exposure takes a number of stops from -100 to 100, not:  " + value + "\n\n",
                           "option --exposure: " + quotedWord(value) + " is not a number of stops from -100 to 100");
         }
-        exports.exposureStops = stops;
+        exports.exposureStops = static_cast<float>(stops);
     }
     args.swap(rest);
     return CommandLineResult::Run;
