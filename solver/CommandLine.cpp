@@ -283,7 +283,9 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv, Settings& 
     }
     // "not greater than 0" also catches NaN.
     for (int k = 0; k < 4; ++k) {
-        if (!(*floatSettings[k] > 0.0f)) return floats[k]->refuseValue(floats[k]->usageWord + std::string(" must be greater than 0"));
+        if (!(*floatSettings[k] > 0.0f)) {
+            return floats[k]->refuseValue(floats[k]->usageWord + std::string(" must be greater than 0"));
+        }
     }
     if (textSize < 1) return t.refuseValue("texture_size must be greater than 0");
     for (int k = 0; k < 4; ++k) {

@@ -23,10 +23,12 @@ struct WordReader {
     std::FILE* file;
     int line = 1;      // the line of the last word returned
     int lineHere = 1;  // the line the reader stands on
+    bool cut = false;  // the last word was longer than kMaxWord
 
     // The next word, or false at the end of the file.
     bool next(std::string& word) {
         word.clear();
+        cut = false;
         int c;
         while ((c = std::getc(file)) != EOF) {
             if (c == '#') {
@@ -40,7 +42,11 @@ struct WordReader {
                 continue;
             }
             if (word.empty()) line = lineHere;
-            if (word.size() <= kMaxWord) word.push_back(static_cast<char>(c));
+            if (word.size() < kMaxWord) {
+                word.push_back(static_cast<char>(c));
+            } else {
+                cut = true;
+            }
         }
         return !word.empty();
     }
@@ -59,7 +65,9 @@ struct ModelReader {
             "patch " + std::to_string(patch) + " of " + std::to_string(numPatches) + ": " + kValueNames[value];
         if (!got) throw GlowbakeError(at(words.line) + what + " is missing: the file ends early");
         float v = 0.0f;
-        if (!parseFloatWord(word, v)) throw GlowbakeError(at(words.line) + what + " " + quotedWord(word) + " is not a number");
+        if (words.cut || !parseFloatWord(word, v)) {
+            throw GlowbakeError(at(words.line) + what + " " + quotedWord(word) + " is not a number");
+        }
         if (!std::isfinite(v)) {
             throw GlowbakeError(at(words.line) + what + " " + quotedWord(word) + " is not a finite number");
         }
@@ -72,7 +80,7 @@ struct ModelReader {
             throw GlowbakeError("model file " + fileName + ": the patch count is missing (the file holds no words)");
         }
         long long count = 0;
-        const WholeWord whole = parseWholeWord(word, INT_MAX, count);
+        const WholeWord whole = words.cut ? WholeWord::NotWhole : parseWholeWord(word, INT_MAX, count);
         if (whole == WholeWord::NotWhole) {
             throw GlowbakeError(at(words.line) + "the patch count " + quotedWord(word) +
                                 " is not a whole decimal number");
