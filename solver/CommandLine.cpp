@@ -220,9 +220,9 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv, Settings& 
     if (longOptions != CommandLineResult::Run) return longOptions;
     if (args.size() < 12) {
         if (asksForHelp(args)) return help();
-        return refuse("", std::string(fromTokenFile ? std::string(kTokenFileName) + " holds" : "there are") +
-                              " too few arguments (" + std::to_string(args.size() - 1) +
-                              "); -m, -h, -w, -a, -i and -s each need a value");
+        const std::string given = fromTokenFile ? std::string(kTokenFileName) + " holds too few words ("
+                                                : std::string("too few arguments (");
+        return refuse("", given + std::to_string(args.size() - 1) + "); -m, -h, -w, -a, -i and -s each need a value");
     }
 
     NumberOption w{'w', "hemicube_world_wide"}, a{'a', "max_patch_area"}, i_{'i', "iteration_threshold"},
@@ -234,7 +234,7 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv, Settings& 
     // unknown option or argument later on the line still wins.
     const NumberOption* notANumber = nullptr;
     long long textSize = settings.textSize;
-    bool textSizeTooLarge = false;  // beyond any long long the walk keeps
+    bool textSizeTooLarge = false;  // beyond 2^40, where the walk stops counting
 
     const int count = static_cast<int>(args.size());
     for (int i = 1; i < count;) {
