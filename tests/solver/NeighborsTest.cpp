@@ -22,7 +22,7 @@ void addPatch(Model& m, const Tri& t, Rgb refl = {0.5f, 0.5f, 0.5f}, Rgb emit = 
 }
 
 std::vector<std::vector<int>> neighbours(const Model& m) {
-    const std::vector<GrowArray<int>> lists = findCoplanarNeighbors(m);
+    const std::vector<GrowArray<int>> lists = findCoplanarNeighbors(m, 1LL << 40);
     std::vector<std::vector<int>> out;
     for (const GrowArray<int>& l : lists) {
         out.emplace_back();
