@@ -124,7 +124,8 @@ std::vector<std::string> solveWarnings(const Radiosity& r) {
                      std::to_string(opposite[i].second);
         if (opposite.size() > 4) named += " and " + std::to_string(opposite.size() - 4) + " more";
         out.push_back(std::to_string(opposite.size()) + (opposite.size() == 1 ? " pair" : " pairs") +
-                      " of patches share an edge but face opposite ways (patches " + named +
+                      (opposite.size() == 1 ? " of patches shares" : " of patches share") +
+                      " an edge but face opposite ways (patches " + named +
                       "): one of each pair has its corners in the other order");
     }
 
@@ -158,10 +159,10 @@ std::vector<std::string> solveWarnings(const Radiosity& r) {
     if (apart > 0) {
         char line[640];
         std::snprintf(line, sizeof line,
-                      "%d %s of co-planar neighbours lie in planes up to %g apart (the farthest: patches %d and %d): "
+                      "%d %s of co-planar neighbours %s in planes up to %g apart (the farthest: patches %d and %d): "
                       "corners within %g of each other count as shared, so each is baked with the other's light "
                       "and shadow; scaling the model up (a room tens of units wide) avoids it",
-                      apart, apart == 1 ? "pair" : "pairs", farthest, farJ, farK,
+                      apart, apart == 1 ? "pair" : "pairs", apart == 1 ? "lies" : "lie", farthest, farJ, farK,
                       static_cast<double>(r.model.patches[farJ].vertexTolerance));
         out.push_back(line);
     }
