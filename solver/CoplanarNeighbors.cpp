@@ -1,8 +1,11 @@
 #include "CoplanarNeighbors.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <map>
 #include <cmath>
-#include <functional>
 #include <string>
 #include <unordered_map>
 
@@ -71,94 +74,137 @@ namespace {
 
 // A cell of the corner grid, for one set of colours. Cells are the floors
 // of coordinate / cell size, kept in double so that no coordinate overflows
-// them; colours compare as the colour test does (0 and -0 alike).
+// them; `color` numbers the patch's six colour values as the colour test
+// compares them (0 and -0 alike).
 struct CellKey {
     double x, y, z;
-    float colors[6];
+    int color;
 
-    bool operator==(const CellKey& o) const {
-        if (x != o.x || y != o.y || z != o.z) return false;
-        for (int i = 0; i < 6; ++i)
-            if (colors[i] != o.colors[i]) return false;
-        return true;
-    }
+    bool operator==(const CellKey& o) const { return x == o.x && y == o.y && z == o.z && color == o.color; }
 };
+
+std::uint64_t bitsOf(double v) {
+    v += 0.0;  // -0 as 0
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
 
 struct CellKeyHash {
     size_t operator()(const CellKey& k) const {
-        size_t h = std::hash<double>()(k.x + 0.0);
-        h = h * 1000003u ^ std::hash<double>()(k.y + 0.0);
-        h = h * 1000003u ^ std::hash<double>()(k.z + 0.0);
-        for (float c : k.colors) h = h * 1000003u ^ std::hash<float>()(c + 0.0f);
-        return h;
+        std::uint64_t h = bitsOf(k.x) * 0x9E3779B97F4A7C15ull;
+        h = (h ^ (h >> 29) ^ bitsOf(k.y)) * 0xBF58476D1CE4E5B9ull;
+        h = (h ^ (h >> 31) ^ bitsOf(k.z)) * 0x94D049BB133111EBull;
+        h = (h ^ (h >> 30) ^ static_cast<std::uint64_t>(k.color)) * 0x9E3779B97F4A7C15ull;
+        return static_cast<size_t>(h ^ (h >> 32));
     }
 };
 
 // The cells from floor(lo / size) to floor(hi / size) along one axis.
 // Division and floor never decrease, so a coordinate v with lo < v < hi
-// lies in one of them.
-std::vector<double> cellsBetween(double lo, double hi, double size) {
-    std::vector<double> cells;
-    const double first = std::floor(lo / size), last = std::floor(hi / size);
-    for (double c = first; c <= last && cells.size() < 5;) {
-        cells.push_back(c);
-        const double next = c + 1.0;
-        c = next != c ? next : std::nextafter(c, HUGE_VAL);
+// lies in one of them. Far out, where doubles are farther apart than 1,
+// every double between is a cell.
+struct CellRange {
+    double first = 0.0, last = -1.0;
+    long long count = 0;  // cells in the range, at most kMaxCells + 1
+
+    static constexpr long long kMaxCells = 64;
+    CellRange(double lo, double hi, double size) : first(std::floor(lo / size)), last(std::floor(hi / size)) {
+        for (double c = first; c <= last && count <= kMaxCells; c = step(c)) ++count;
     }
-    return cells;
-}
+    static double step(double c) {
+        const double next = c + 1.0;
+        return next != c ? next : std::nextafter(c, HUGE_VAL);
+    }
+};
 
 struct CornerGrid {
     double size = 0.0;
+    std::vector<int> colorOf;  // per patch; -1 when a colour is NaN (it equals nothing)
     std::unordered_map<CellKey, std::vector<int>, CellKeyHash> cells;
-    // Patches whose tolerance box is too wide for the grid: tested against
-    // every patch.
-    std::vector<int> wide;
 };
 
-bool indexable(const Model& m, int p) {
-    const PatchColors& c = m.colors[p];
-    for (float v : {c.reflectance.r, c.reflectance.g, c.reflectance.b, c.emission.r, c.emission.g, c.emission.b})
-        if (v != v) return false;  // NaN equals nothing: no neighbours either way
-    return true;
-}
-
-CellKey keyOf(const Model& m, int p, double x, double y, double z) {
-    const PatchColors& c = m.colors[p];
-    return CellKey{x, y, z, {c.reflectance.r, c.reflectance.g, c.reflectance.b, c.emission.r, c.emission.g,
-                             c.emission.b}};
+std::vector<int> colorNumbers(const Model& m) {
+    std::map<std::array<float, 6>, int> numbers;
+    std::vector<int> out;
+    out.reserve(m.colors.size());
+    for (const PatchColors& c : m.colors) {
+        const std::array<float, 6> v = {c.reflectance.r + 0.0f, c.reflectance.g + 0.0f, c.reflectance.b + 0.0f,
+                                        c.emission.r + 0.0f,    c.emission.g + 0.0f,    c.emission.b + 0.0f};
+        bool nan = false;
+        for (float x : v) nan = nan || x != x;
+        out.push_back(nan ? -1 : numbers.emplace(v, static_cast<int>(numbers.size())).first->second);
+    }
+    return out;
 }
 
 // Calls visit(k) once for every patch k (other than j) that can pass the
-// corner and colour tests with j, and for no other, in no particular order.
+// corner and colour tests with j (and for some that cannot), in no
+// particular order.
 template <typename Visit>
 void forEachCandidate(const Model& m, const CornerGrid& grid, int j, std::vector<int>& seen, Visit visit) {
     const Tri& patch = m.patches[j];
     const double t = patch.vertexTolerance;
-    if (!(t > 0.0) || !indexable(m, j)) return;  // no corner box, or no colour equals
-    const int n = static_cast<int>(m.patches.size());
+    const int color = grid.colorOf[j];
+    if (!(t > 0.0) || color < 0) return;  // no corner box, or no colour equals
+    const auto visitAll = [&] {
+        for (int k = 0; k < static_cast<int>(m.patches.size()); ++k) {
+            if (k != j && grid.colorOf[k] == color && seen[k] != j) {
+                seen[k] = j;
+                visit(k);
+            }
+        }
+    };
+    // A box wider than the grid's cells (an infinite tolerance): every
+    // patch of the colours is a candidate.
     if (t > grid.size) {
-        for (int k = 0; k < n; ++k)
-            if (k != j) visit(k);
+        visitAll();
+        return;
+    }
+    const auto visitCell = [&](double cx, double cy, double cz) {
+        auto cell = grid.cells.find(CellKey{cx, cy, cz, color});
+        if (cell == grid.cells.end()) return;
+        for (int k : cell->second) {
+            if (k == j || seen[k] == j) continue;
+            seen[k] = j;
+            visit(k);
+        }
+    };
+    const auto visitBox = [&](const CellRange& xs, const CellRange& ys, const CellRange& zs) {
+        double cx = xs.first;
+        for (long long a = 0; a < xs.count; ++a, cx = CellRange::step(cx)) {
+            double cy = ys.first;
+            for (long long b = 0; b < ys.count; ++b, cy = CellRange::step(cy)) {
+                double cz = zs.first;
+                for (long long c = 0; c < zs.count; ++c, cz = CellRange::step(cz)) visitCell(cx, cy, cz);
+            }
+        }
+    };
+    // One box of cells around all three corners when it is small (a patch
+    // no larger than a few cells), else one box around each corner.
+    double lo[3], hi[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        lo[axis] = HUGE_VAL;
+        hi[axis] = -HUGE_VAL;
+        for (const Vec3& v : patch.vertices) {
+            const double c = axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+            lo[axis] = std::min(lo[axis], c - t);
+            hi[axis] = std::max(hi[axis], c + t);
+        }
+    }
+    const CellRange bx(lo[0], hi[0], grid.size), by(lo[1], hi[1], grid.size), bz(lo[2], hi[2], grid.size);
+    if (bx.count * by.count * bz.count <= 64) {
+        visitBox(bx, by, bz);
         return;
     }
     for (const Vec3& v : patch.vertices) {
-        const std::vector<double> xs = cellsBetween(v.x - t, v.x + t, grid.size);
-        const std::vector<double> ys = cellsBetween(v.y - t, v.y + t, grid.size);
-        const std::vector<double> zs = cellsBetween(v.z - t, v.z + t, grid.size);
-        for (double cx : xs) {
-            for (double cy : ys) {
-                for (double cz : zs) {
-                    auto cell = grid.cells.find(keyOf(m, j, cx, cy, cz));
-                    if (cell == grid.cells.end()) continue;
-                    for (int k : cell->second) {
-                        if (k == j || seen[k] == j) continue;
-                        seen[k] = j;
-                        visit(k);
-                    }
-                }
-            }
+        const CellRange xs(v.x - t, v.x + t, grid.size), ys(v.y - t, v.y + t, grid.size),
+            zs(v.z - t, v.z + t, grid.size);
+        if (xs.count > CellRange::kMaxCells || ys.count > CellRange::kMaxCells || zs.count > CellRange::kMaxCells) {
+            visitAll();
+            return;
         }
+        visitBox(xs, ys, zs);
     }
 }
 
@@ -168,17 +214,18 @@ std::vector<GrowArray<int>> findCoplanarNeighbors(const Model& model, long long 
     const int numPatches = static_cast<int>(model.patches.size());
     CornerGrid grid;
     // The cell is the widest finite tolerance box; a patch with a wider
-    // (infinite) box is tested against every patch.
+    // (infinite) box has every patch of its colours as a candidate.
     for (const Tri& patch : model.patches) {
         const double t = patch.vertexTolerance;
         if (std::isfinite(t) && t > grid.size) grid.size = t;
     }
+    grid.colorOf = colorNumbers(model);
     if (grid.size > 0.0) {
         for (int k = 0; k < numPatches; ++k) {
-            if (!indexable(model, k)) continue;
+            if (grid.colorOf[k] < 0) continue;
             for (const Vec3& v : model.patches[k].vertices) {
-                const CellKey key = keyOf(model, k, std::floor(v.x / grid.size), std::floor(v.y / grid.size),
-                                          std::floor(v.z / grid.size));
+                const CellKey key{std::floor(v.x / grid.size), std::floor(v.y / grid.size),
+                                  std::floor(v.z / grid.size), grid.colorOf[k]};
                 std::vector<int>& members = grid.cells[key];
                 if (members.empty() || members.back() != k) members.push_back(k);
             }

@@ -142,7 +142,8 @@ TEST(Neighbors, NormalsMustAgreeByMoreThanPointNineNine) {
 // The corner grid finds exactly the lists of the test of every ordered pair,
 // on random models crowded enough that most pairs are candidates: corners on
 // a coarse lattice (so boxes touch at exactly 2 and overlap at 1.9 or 2.1),
-// a few colours, normals equal, reversed or tilted, tolerances from 0.5 to 3.
+// a few colours, normals equal, reversed or tilted, tolerances from 0.5 to
+// 3 and infinite.
 TEST(Neighbors, CornerGridFindsThePairwiseLists) {
     std::srand(16);
     const auto pick = [](int n) { return std::rand() % n; };
@@ -155,7 +156,7 @@ TEST(Neighbors, CornerGridFindsThePairwiseLists) {
             for (Vec3& v : c) v = Vec3(steps[pick(8)] + pick(3), steps[pick(8)], pick(4) == 0 ? steps[pick(8)] : 0.0f);
             if (pick(3) == 0) std::swap(c[1], c[2]);
             Tri t(c[0], c[1], c[2]);
-            t.vertexTolerance = std::vector<float>{2.0f, 2.0f, 0.5f, 3.0f}[pick(4)];
+            t.vertexTolerance = std::vector<float>{2.0f, 2.0f, 0.5f, 3.0f, INFINITY}[pick(5)];
             const float grey = pick(2) == 0 ? 0.5f : -0.0f;
             addPatch(m, t, {grey, 0.5f, 0.0f}, {0.0f, pick(4) == 0 ? 1.0f : 0.0f, 0.0f});
         }
