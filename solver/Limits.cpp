@@ -29,7 +29,9 @@ long long maxGroupCount(int hemicubeResolution) {
     const double budget = 0.75 * static_cast<double>(physicalMemoryBytes());
     const double pixels = 3.0 * hemicubeResolution * hemicubeResolution;
     const double rowBytesPerGroup = 4.0 * kFormFactorEntryBytes;
-    const double own = static_cast<double>(groupBytes(omp_get_max_threads()));
+    // One projecting thread per processor: the limit is the same however
+    // many threads a run is given, so that its output is too.
+    const double own = static_cast<double>(groupBytes(omp_get_num_procs()));
     // While 4G <= 3N^2 a row can hold an entry for every element:
     // 128 G^2 + own G <= budget.
     const double quadratic = rowBytesPerGroup * 4.0;

@@ -77,14 +77,14 @@ bool followLinks(const std::string& name, std::string& target) {
 bool OutputFile::open(const std::string& name, const std::string& kind_) {
     outputName = name;
     kind = kind_;
-    if (!followLinks(name, targetName)) return false;
     struct stat st;
-    if (stat(targetName.c_str(), &st) == 0) {
+    if (stat(name.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return false;
         if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode)) {
-            // Written in place: renaming over it would replace the device or
-            // FIFO with a regular file.
-            const int fd = ::open(targetName.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+            // Written in place (through any links, /dev/stdout included):
+            // renaming over it would replace the device or FIFO with a
+            // regular file.
+            const int fd = ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
             if (fd < 0) return false;
             file = fdopen(fd, "wb");
             if (!file) close(fd);
@@ -92,6 +92,9 @@ bool OutputFile::open(const std::string& name, const std::string& kind_) {
         }
         if (!S_ISREG(st.st_mode)) return false;
     }
+    // A regular file, or none yet: the temporary replaces the file at the
+    // end of any links, so that the links stay.
+    if (!followLinks(name, targetName)) return false;
     std::vector<char> pattern(targetName.begin(), targetName.end());
     const char suffix[] = ".tmpXXXXXX";
     pattern.insert(pattern.end(), suffix, suffix + sizeof suffix);
