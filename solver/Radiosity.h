@@ -17,7 +17,8 @@ struct Radiosity {
     // Prepares everything up to the solver: hemicube, one group per patch,
     // co-planar neighbour lists, the initial area-based subdivision. Reports
     // progress through `progress`, which must outlive the record. Throws
-    // GlowbakeError when the subdivision would exceed the group limit.
+    // GlowbakeError when the neighbour lists or the subdivision would exceed
+    // their limits, or a patch's area is not finite.
     Radiosity(Model model, const HemicubeTables& hemicubeTables, const SolverSettings& settings,
               const Progress& progress);
     Radiosity(const Radiosity&) = delete;
