@@ -151,9 +151,9 @@ Radiosity::Radiosity(Model model_, const HemicubeTables& hemicubeTables, const S
         }
         char message[512];
         std::snprintf(message, sizeof message,
-                      "max_patch_area %g would split the model into %.*g patch groups, more than the %lld whose "
-                      "form factors are sure to fit in this machine's memory; the smallest workable max_patch_area "
-                      "is %g",
+                      "max_patch_area %g would split the model into %.*g patch groups, more than the %lld that are "
+                      "sure to fit, with their form factors, in this machine's memory; the smallest workable "
+                      "max_patch_area is %g",
                       static_cast<double>(maxPatchArea), groupsWanted < 1e15 ? 15 : 3, groupsWanted, cap,
                       smallestWorkableArea(areas, cap));
         throw GlowbakeError(message);
