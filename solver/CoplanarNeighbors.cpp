@@ -72,15 +72,19 @@ long long neighborListBytes(const std::vector<int>& lengths) {
 
 namespace {
 
-// A cell of the corner grid, for one set of colours. Cells are the floors
-// of coordinate / cell size, kept in double so that no coordinate overflows
-// them; `color` numbers the patch's six colour values as the colour test
-// compares them (0 and -0 alike).
+// A cell of the corner grid, for one set of colours and one cell of normal
+// directions. Cells are the floors of coordinate / cell size, kept in double
+// so that no coordinate overflows them; `color` numbers the patch's six
+// colour values as the colour test compares them (0 and -0 alike), and
+// `normal` packs the cell of its unit normal.
 struct CellKey {
     double x, y, z;
     int color;
+    int normal;
 
-    bool operator==(const CellKey& o) const { return x == o.x && y == o.y && z == o.z && color == o.color; }
+    bool operator==(const CellKey& o) const {
+        return x == o.x && y == o.y && z == o.z && color == o.color && normal == o.normal;
+    }
 };
 
 std::uint64_t bitsOf(double v) {
@@ -96,6 +100,7 @@ struct CellKeyHash {
         h = (h ^ (h >> 29) ^ bitsOf(k.y)) * 0xBF58476D1CE4E5B9ull;
         h = (h ^ (h >> 31) ^ bitsOf(k.z)) * 0x94D049BB133111EBull;
         h = (h ^ (h >> 30) ^ static_cast<std::uint64_t>(k.color)) * 0x9E3779B97F4A7C15ull;
+        h = (h ^ (h >> 29) ^ static_cast<std::uint64_t>(k.normal)) * 0xBF58476D1CE4E5B9ull;
         return static_cast<size_t>(h ^ (h >> 32));
     }
 };
@@ -121,6 +126,15 @@ struct CellRange {
 struct CornerGrid {
     double size = 0.0;
     std::vector<int> colorOf;  // per patch; -1 when a colour is NaN (it equals nothing)
+    // Normal cells: two normals whose dot product exceeds 0.99 differ by
+    // less than normalReach in every component, and normalCell is wider than
+    // twice that, so they lie in the same or adjacent cells.
+    double normalReach = 0.0, normalCell = 0.0;
+    std::vector<Vec3> normals;
+    std::vector<int> normalOf;  // packed cell per patch; -1 without a direction
+    std::vector<char> normalUsed;  // by packed cell: some patch's normal lies in it
+
+    int normalCode(int ix, int iy, int iz) const { return ((ix + 64) * 128 + (iy + 64)) * 128 + (iz + 64); }
     std::unordered_map<CellKey, std::vector<int>, CellKeyHash> cells;
 };
 
@@ -161,13 +175,33 @@ void forEachCandidate(const Model& m, const CornerGrid& grid, int j, std::vector
         visitAll();
         return;
     }
+    if (grid.normalOf[j] < 0) return;  // no direction: the co-planarity test fails
+    int normalCodes[8], normalCount = 0;
+    {
+        const Vec3& n = grid.normals[j];
+        int lo[3], hi[3];
+        const double c[3] = {n.x, n.y, n.z};
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = static_cast<int>(std::floor((c[a] - grid.normalReach) / grid.normalCell));
+            hi[a] = static_cast<int>(std::floor((c[a] + grid.normalReach) / grid.normalCell));
+            hi[a] = std::min(hi[a], lo[a] + 1);  // a cell is wider than the reach both ways
+        }
+        for (int ix = lo[0]; ix <= hi[0]; ++ix)
+            for (int iy = lo[1]; iy <= hi[1]; ++iy)
+                for (int iz = lo[2]; iz <= hi[2]; ++iz) {
+                    const int code = grid.normalCode(ix, iy, iz);
+                    if (grid.normalUsed[code]) normalCodes[normalCount++] = code;
+                }
+    }
     const auto visitCell = [&](double cx, double cy, double cz) {
-        auto cell = grid.cells.find(CellKey{cx, cy, cz, color});
-        if (cell == grid.cells.end()) return;
-        for (int k : cell->second) {
-            if (k == j || seen[k] == j) continue;
-            seen[k] = j;
-            visit(k);
+        for (int i = 0; i < normalCount; ++i) {
+            auto cell = grid.cells.find(CellKey{cx, cy, cz, color, normalCodes[i]});
+            if (cell == grid.cells.end()) continue;
+            for (int k : cell->second) {
+                if (k == j || seen[k] == j) continue;
+                seen[k] = j;
+                visit(k);
+            }
         }
     };
     const auto visitBox = [&](const CellRange& xs, const CellRange& ys, const CellRange& zs) {
@@ -220,20 +254,43 @@ std::vector<GrowArray<int>> findCoplanarNeighbors(const Model& model, long long 
         if (std::isfinite(t) && t > grid.size) grid.size = t;
     }
     grid.colorOf = colorNumbers(model);
+    // |a - b|^2 = |a|^2 + |b|^2 - 2 a.b < 2 L^2 - 1.98 for normals no longer
+    // than L (1 up to rounding) whose dot product exceeds 0.99; the margin
+    // covers the rounding of the dot product and of the cell bounds.
+    grid.normals.reserve(numPatches);
+    double longest = 0.0;
+    for (const Tri& patch : model.patches) {
+        const Vec3 n = patch.normal();
+        grid.normals.push_back(n);
+        const double len = std::sqrt(static_cast<double>(n.x) * n.x + static_cast<double>(n.y) * n.y +
+                                     static_cast<double>(n.z) * n.z);
+        if (std::isfinite(len) && len > longest) longest = len;
+    }
+    grid.normalReach = std::sqrt(std::max(0.0, 2.0 * longest * longest - 1.98)) * (1.0 + 1e-6) + 1e-9;
+    grid.normalCell = std::max(0.3, 2.05 * grid.normalReach);
+    grid.normalOf.assign(numPatches, -1);
+    grid.normalUsed.assign(static_cast<size_t>(grid.normalCode(63, 63, 63)) + 1, 0);
+    for (int k = 0; k < numPatches; ++k) {
+        const Vec3& n = grid.normals[k];
+        if (!(std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z)) || (n.x == 0 && n.y == 0 && n.z == 0))
+            continue;
+        grid.normalOf[k] = grid.normalCode(static_cast<int>(std::floor(n.x / grid.normalCell)),
+                                           static_cast<int>(std::floor(n.y / grid.normalCell)),
+                                           static_cast<int>(std::floor(n.z / grid.normalCell)));
+        grid.normalUsed[grid.normalOf[k]] = 1;
+    }
     if (grid.size > 0.0) {
         for (int k = 0; k < numPatches; ++k) {
-            if (grid.colorOf[k] < 0) continue;
+            if (grid.colorOf[k] < 0 || grid.normalOf[k] < 0) continue;
             for (const Vec3& v : model.patches[k].vertices) {
                 const CellKey key{std::floor(v.x / grid.size), std::floor(v.y / grid.size),
-                                  std::floor(v.z / grid.size), grid.colorOf[k]};
+                                  std::floor(v.z / grid.size), grid.colorOf[k], grid.normalOf[k]};
                 std::vector<int>& members = grid.cells[key];
                 if (members.empty() || members.back() != k) members.push_back(k);
             }
         }
     }
-    std::vector<Vec3> normals;
-    normals.reserve(numPatches);
-    for (const Tri& patch : model.patches) normals.push_back(patch.normal());
+    const std::vector<Vec3>& normals = grid.normals;
     const auto neighbours = [&](int j, int k) {
         return normalsAgree(normals[j], normals[k]) && sharesVertex(model.patches[j], model.patches[k]) &&
                sameColors(model, j, k);
