@@ -23,6 +23,7 @@
 #include "ProgressLine.h"
 #include "Radiosity.h"
 #include "SceneFileWriter.h"
+#include "SolveWarnings.h"
 #include "TextureLayout.h"
 
 namespace {
@@ -71,6 +72,12 @@ SolverSettings solverSettings(const Settings& s) {
     solver.gamma = s.gamma;
     solver.textSize = s.textSize;
     return solver;
+}
+
+// Warnings about the model and its settings, on standard error only.
+void reportWarnings(const std::vector<std::string>& lines) {
+    std::fflush(stdout);
+    for (const std::string& line : lines) std::fprintf(stderr, "Glowbake: warning: %s\n", line.c_str());
 }
 
 // The atlas of every chart, refused before the solve when it would be too
@@ -150,7 +157,10 @@ int runGlowbake(int argc, const char* const* argv) {
             layoutTextures(mainRadiosity.model.patches, settings.textSize, mainRadiosity.largestPatchArea);
         const bool exporting = settings.exports.any();
         const AtlasLayout atlas = exporting ? planAtlas(mainRadiosity, layouts, settings.textSize) : AtlasLayout();
+        reportWarnings(settingWarnings(mainRadiosity));
         mainRadiosity.solve();
+        statusLine.finish();
+        reportWarnings(solveWarnings(mainRadiosity));
         progress.say("\n\nOutputing to disk...\n");
         writeSceneFile(output.stream(), settings.outputFile, mainRadiosity, layouts, progress);
         progress.say("Done\n");

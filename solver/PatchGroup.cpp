@@ -24,13 +24,17 @@ void PatchGroup::initFromTri(const Tri& source, int parentId, const Color* refle
     initialized = true;
 }
 
-bool PatchGroup::splitGroup(GroupArray& groups, int index) {
-    if (!subdivide) return false;
-    std::unique_ptr<PatchGroup> children[4];
+void PatchGroup::makeChildren(std::unique_ptr<PatchGroup> (&children)[4]) const {
     for (int i = 0; i < 4; ++i) {
         children[i] = std::make_unique<PatchGroup>();
         children[i]->initFromTri(elements[i], parentPatchId, reflectance, emission[i], radiosity[i], hemicube);
     }
+}
+
+bool PatchGroup::splitGroup(GroupArray& groups, int index) {
+    if (!subdivide) return false;
+    std::unique_ptr<PatchGroup> children[4];
+    makeChildren(children);
     // Held until return: removing the entry would otherwise destroy this
     // group while its function is still running.
     std::unique_ptr<PatchGroup> self = std::move(groups[index]);

@@ -47,6 +47,9 @@ struct PatchGroup {
     // (appended at the end) when it is marked for subdivision. The group
     // itself is released on return: the caller must not use it afterwards.
     bool splitGroup(GroupArray& groups, int index);
+    // The four children, child i covering element i and starting from its
+    // radiosity; the group itself is left as it is.
+    void makeChildren(std::unique_ptr<PatchGroup> (&children)[4]) const;
 
     // Marks the group when two of its elements differ by more than threshold
     // in any channel.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <mutex>
+#include <string>
 #include <utility>
 
 #include "CoplanarNeighbors.h"
@@ -36,21 +37,56 @@ double smallestWorkableArea(const std::vector<double>& areas, long long cap) {
     return hi;
 }
 
-void splitLargeGroups(GroupArray& groups, float maxPatchArea) {
-    for (int d = 0; d < groups.count();) {
-        PatchGroup& group = *groups[d];
-        if (group.elements[0].area() > maxPatchArea) {
-            group.subdivide = true;
-            group.splitGroup(groups, d);
-        } else {
-            ++d;
+AreaSplit splitLargeGroups(GroupArray& groups, float maxPatchArea, long long cap) {
+    // Groups in the order they are made: the input's, then children as they
+    // are made. The walk visits them in that order and keeps those it does
+    // not split, so the array ends in creation order, as the walk over one
+    // array that removes each split group and appends its children would
+    // leave it; no entry is ever moved up.
+    std::vector<std::unique_ptr<PatchGroup>> made;
+    made.reserve(static_cast<size_t>(groups.count()));
+    for (int i = 0; i < groups.count(); ++i) made.push_back(std::move(groups[i]));
+    AreaSplit outcome;
+    GroupArray kept;
+    long long live = static_cast<long long>(made.size());
+    for (size_t d = 0; d < made.size(); ++d) {
+        const float area = made[d]->elements[0].area();
+        if (area > maxPatchArea) {
+            std::unique_ptr<PatchGroup> children[4];
+            made[d]->makeChildren(children);
+            // Far from the origin an edge's midpoint can round onto a corner,
+            // and a child is then its parent again: splitting would never end.
+            bool smaller = true;
+            for (const std::unique_ptr<PatchGroup>& child : children)
+                if (!(child->elements[0].area() < area)) smaller = false;
+            if (smaller) {
+                if (cap >= 0 && live + 3 > cap) {
+                    throw GlowbakeError("patch " + std::to_string(made[d]->parentPatchId) +
+                                        " splits into more patch groups than its area predicts (its corners are "
+                                        "too far from the origin for its parts to shrink evenly), more than the " +
+                                        std::to_string(cap) + " that fit in this machine's memory");
+                }
+                live += 3;
+                made[d].reset();
+                for (std::unique_ptr<PatchGroup>& child : children) made.push_back(std::move(child));
+                continue;
+            }
+            if (outcome.unsplittable++ == 0) outcome.firstUnsplittablePatch = made[d]->parentPatchId;
         }
+        kept.push(std::move(made[d]));
     }
+    groups = std::move(kept);
+    return outcome;
 }
 
-void subdivideByArea(GroupArray& groups, float maxPatchArea, const Progress& progress) {
+void subdivideByArea(GroupArray& groups, float maxPatchArea, const Progress& progress, long long cap) {
     progress.say("Starting area-based patch subdivision, number of patch groups = %d\n", groups.count());
-    splitLargeGroups(groups, maxPatchArea);
+    const AreaSplit outcome = splitLargeGroups(groups, maxPatchArea, cap);
+    if (outcome.unsplittable > 0) {
+        progress.say("warning: %d patch groups (the first of patch %d) stay larger than max_patch_area: their "
+                     "corners are so far from the origin that halving their edges no longer makes them smaller\n",
+                     outcome.unsplittable, outcome.firstUnsplittablePatch);
+    }
     progress.say("Done with initial patch subdivsion, number of patch groups = %d\n", groups.count());
 }
 
@@ -74,7 +110,7 @@ Radiosity::Radiosity(Model model_, const HemicubeTables& hemicubeTables, const S
     progress.say("using output texture size of %d\n\n", settings.textSize);
 
     progress.say("finding co-planar patches that share edges\n\n");
-    neighbors = findCoplanarNeighbors(model);
+    neighbors = findCoplanarNeighbors(model, neighborListBudget());
 
     largestPatchArea = 0.0f;
     for (const Tri& patch : model.patches) {
@@ -84,7 +120,22 @@ Radiosity::Radiosity(Model model_, const HemicubeTables& hemicubeTables, const S
 
     const float maxPatchArea = settings.maxPatchArea;
     std::vector<double> areas;
-    for (const Tri& patch : model.patches) areas.push_back(patch.area());
+    for (int p = 0; p < numPatches; ++p) {
+        const Tri& patch = model.patches[p];
+        const float a = patch.area();
+        if (!std::isfinite(a)) {
+            float farthest = 0.0f;
+            for (const Vec3& v : patch.vertices)
+                for (float c : {v.x, v.y, v.z}) farthest = std::fabs(c) > farthest ? std::fabs(c) : farthest;
+            char message[512];
+            std::snprintf(message, sizeof message,
+                          "patch %d has no finite area in single precision (its corners reach %g from the "
+                          "origin, or its edges are too long): scale the model down or move it nearer the origin",
+                          p, static_cast<double>(farthest));
+            throw GlowbakeError(message);
+        }
+        areas.push_back(a);
+    }
     const long long cap = maxGroupCount(hemicube.resolution());
     const long long predicted = predictedGroupCount(areas, maxPatchArea, cap);
     if (predicted > cap) {
@@ -92,7 +143,7 @@ Radiosity::Radiosity(Model model_, const HemicubeTables& hemicubeTables, const S
         double groupsWanted = 0.0;
         for (double a : areas) {
             double groupsOfPatch = 1.0, elementArea = a / 4.0;
-            while (elementArea > maxPatchArea && groupsOfPatch < 1e300) {
+            while (elementArea > maxPatchArea) {
                 groupsOfPatch *= 4.0;
                 elementArea /= 4.0;
             }
@@ -100,13 +151,14 @@ Radiosity::Radiosity(Model model_, const HemicubeTables& hemicubeTables, const S
         }
         char message[512];
         std::snprintf(message, sizeof message,
-                      "max_patch_area %g would split the model into %.0f patch groups, more than the %lld whose "
-                      "form factors are sure to fit in this machine's memory; the smallest workable max_patch_area "
-                      "is %g",
-                      static_cast<double>(maxPatchArea), groupsWanted, cap, smallestWorkableArea(areas, cap));
+                      "max_patch_area %g would split the model into %.*g patch groups, more than the %lld that are "
+                      "sure to fit, with their form factors, in this machine's memory; the smallest workable "
+                      "max_patch_area is %g",
+                      static_cast<double>(maxPatchArea), groupsWanted < 1e15 ? 15 : 3, groupsWanted, cap,
+                      smallestWorkableArea(areas, cap));
         throw GlowbakeError(message);
     }
-    subdivideByArea(groups, maxPatchArea, progress);
+    subdivideByArea(groups, maxPatchArea, progress, cap);
 }
 
 int Radiosity::gatherChannel(int ch) {
@@ -227,17 +279,27 @@ bool Radiosity::subdivisionPass(int restart) {
                     refusedCount, cap);
     }
 
-    bool split = false;
-    int limit = n;
-    for (int j = 0; j < limit;) {
-        if (groups[j]->splitGroup(groups, j)) {
-            split = true;
-            --limit;
-        } else {
-            ++j;
+    // The groups that stay, in order, then the children of the split ones in
+    // the order of their parents, each group's four in element order.
+    GroupArray next;
+    std::vector<std::unique_ptr<PatchGroup>> children;
+    for (int i = 0; i < n; ++i) {
+        if (!groups[i]->subdivide) {
+            next.push(std::move(groups[i]));
+            continue;
         }
+        std::unique_ptr<PatchGroup> four[4];
+        groups[i]->makeChildren(four);
+        groups[i].reset();
+        for (std::unique_ptr<PatchGroup>& child : four) children.push_back(std::move(child));
     }
-    return split;
+    if (children.empty()) {
+        groups = std::move(next);
+        return false;
+    }
+    for (std::unique_ptr<PatchGroup>& child : children) next.push(std::move(child));
+    groups = std::move(next);
+    return true;
 }
 
 void Radiosity::applyGamma() {

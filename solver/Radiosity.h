@@ -17,7 +17,8 @@ struct Radiosity {
     // Prepares everything up to the solver: hemicube, one group per patch,
     // co-planar neighbour lists, the initial area-based subdivision. Reports
     // progress through `progress`, which must outlive the record. Throws
-    // GlowbakeError when the subdivision would exceed the group limit.
+    // GlowbakeError when the neighbour lists or the subdivision would exceed
+    // their limits, or a patch's area is not finite.
     Radiosity(Model model, const HemicubeTables& hemicubeTables, const SolverSettings& settings,
               const Progress& progress);
     Radiosity(const Radiosity&) = delete;
@@ -67,8 +68,20 @@ long long predictedGroupCount(const std::vector<double>& areas, double maxArea, 
 // The smallest maximum area for which the prediction stays within `cap`.
 double smallestWorkableArea(const std::vector<double>& areas, long long cap);
 
+// What the initial area-based subdivision could not do.
+struct AreaSplit {
+    // Groups left larger than the maximum area because their children would
+    // not be smaller (far from the origin, edge midpoints round onto corners).
+    int unsplittable = 0;
+    int firstUnsplittablePatch = -1;
+};
+
 // Splits every group whose elements are larger than maxPatchArea until none
-// is; children are appended and reached by the same walk.
-void splitLargeGroups(GroupArray& groups, float maxPatchArea);
-// The same, reporting the group counts before and after.
-void subdivideByArea(GroupArray& groups, float maxPatchArea, const Progress& progress);
+// is; children are appended and reached by the same walk, and the array ends
+// in creation order. A group whose children would not be smaller stays as it
+// is. Throws GlowbakeError when the groups would exceed `cap` (none: -1).
+// Linear in the number of groups made.
+AreaSplit splitLargeGroups(GroupArray& groups, float maxPatchArea, long long cap = -1);
+// The same, reporting the group counts before and after and a warning for
+// the groups it could not split.
+void subdivideByArea(GroupArray& groups, float maxPatchArea, const Progress& progress, long long cap = -1);

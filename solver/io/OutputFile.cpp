@@ -1,6 +1,9 @@
 #include "OutputFile.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
 #include <csignal>
 #include <cstring>
 #include <sys/stat.h>
@@ -44,12 +47,55 @@ void forgetTemp(const std::string& name) {
 
 OutputFile::~OutputFile() { discard(); }
 
+namespace {
+
+// The file a chain of symbolic links starting at `name` leads to (`name`
+// itself when it is no link), whether or not that file exists; false for a
+// loop or a link that cannot be read.
+bool followLinks(const std::string& name, std::string& target) {
+    target = name;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+        std::vector<char> buffer(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+        const ssize_t n = readlink(target.c_str(), buffer.data(), buffer.size());
+        if (n < 0 || static_cast<size_t>(n) >= buffer.size()) return false;
+        const std::string link(buffer.data(), static_cast<size_t>(n));
+        if (!link.empty() && link[0] == '/') {
+            target = link;
+        } else {
+            // Relative to the folder holding the link.
+            const size_t slash = target.rfind('/');
+            target = slash == std::string::npos ? link : target.substr(0, slash + 1) + link;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 bool OutputFile::open(const std::string& name, const std::string& kind_) {
     outputName = name;
     kind = kind_;
     struct stat st;
-    if (stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
-    std::vector<char> pattern(name.begin(), name.end());
+    if (stat(name.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return false;
+        if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode)) {
+            // Written in place (through any links, /dev/stdout included):
+            // renaming over it would replace the device or FIFO with a
+            // regular file.
+            const int fd = ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+            if (fd < 0) return false;
+            file = fdopen(fd, "wb");
+            if (!file) close(fd);
+            return file != nullptr;
+        }
+        if (!S_ISREG(st.st_mode)) return false;
+    }
+    // A regular file, or none yet: the temporary replaces the file at the
+    // end of any links, so that the links stay.
+    if (!followLinks(name, targetName)) return false;
+    std::vector<char> pattern(targetName.begin(), targetName.end());
     const char suffix[] = ".tmpXXXXXX";
     pattern.insert(pattern.end(), suffix, suffix + sizeof suffix);
     const int fd = mkstemp(pattern.data());
@@ -90,7 +136,7 @@ void OutputFile::finish() {
 
 void OutputFile::publish() {
     if (tempName.empty()) return;
-    if (std::rename(tempName.c_str(), outputName.c_str()) != 0) {
+    if (std::rename(tempName.c_str(), targetName.c_str()) != 0) {
         const std::string why = std::strerror(errno);
         discard();
         throw GlowbakeError("could not write " + kind + " " + outputName + ": " + why);

@@ -40,8 +40,8 @@ inline const std::string kTokenFileLine = "No input arguments specified, trying 
 // Two patches facing each other; patch 0 emits.
 inline const std::string kTwoPatchModel =
     "2\n"
-    "0 0 0  1 0 0  0 1 0  0.5 0.5 0.5  1 1 1\n"
-    "0 0 1  0 1 1  1 0 1  0.5 0.5 0.5  0 0 0\n";
+    "0 0 0  0 1 0  1 0 0  0.5 0.5 0.5  1 1 1\n"
+    "0 0 1  1 0 1  0 1 1  0.5 0.5 0.5  0 0 0\n";
 
 // Strips the two banner lines ("Glowbake 1.0" and a one-line description)
 // from standard output, failing the test when they are not there.

@@ -141,7 +141,9 @@ TEST(CoreModelFile, ProgressOutputOfTheRealProgram) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err,
               "Glowbake: warning: model file model.mdl: line 8: 2 words after the 2 patches the count gives are "
-              "ignored (is the count too small?)\n");
+              "ignored (is the count too small?)\n"
+              "Glowbake: warning: 1 patch emits nothing and receives no light at all (patch 1): facing away from "
+              "every light? a triangle's lit side is the one from which its corners run clockwise\n");
     const std::string expected =
         "num patches =2\n"
         "patch 0\n"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "GlowbakeError.h"
 #include "Limits.h"
 #include "Radiosity.h"
 #include "SolverTestUtil.h"
@@ -265,4 +266,83 @@ TEST(Gathering, SweepsStopAtTheirLimitWithAWarning) {
     for (int ch = 0; ch < 3; ++ch) EXPECT_EQ(sweeps[ch], kMaxSweeps);
     EXPECT_NE(r.out.find("Color 2, Iteration number " + std::to_string(kMaxSweeps - 1) + " \n"), std::string::npos);
     EXPECT_EQ(r.out.find("Color 2, Iteration number " + std::to_string(kMaxSweeps) + " \n"), std::string::npos);
+}
+
+// Far from the origin an edge's midpoints round onto its corners: the
+// initial split of this patch (1e8 out, legs of 64, elements of 512 against
+// a maximum of 1) reaches groups whose children are no smaller, keeps them
+// with one warning naming the patch, and ends. A patch whose area is not
+// finite in single precision is refused before any split, by number. Both
+// once split without end, so they run under a timeout.
+TEST(Gathering, InitialSplitEndsWhereHalvingNoLongerShrinks) {
+    const Color light(1, 1, 1, 1);
+    const struct {
+        std::vector<ModelPatch> model;
+        int status;
+        const char* message;  // on standard output (a warning) or error
+    } cases[] = {
+        {{patch(tri(1e8f, 1e8f, 0, 1e8f + 64, 1e8f, 0, 1e8f, 1e8f + 64, 0), kGrey, light)}, 0, "warning: "},
+        {{patch(tri(0, 0, 0, 0, 1, 0, 1, 0, 0), kGrey, light),
+          patch(tri(1e38f, 1e38f, 0, 1.0000001e38f, 1e38f, 0, 1e38f, 1e38f, 1), kGrey, light)},
+         1, "Glowbake: error: patch 1 has no finite area"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        testsupport::ScratchDir dir;
+        testsupport::writeFile(dir.file("far.mdl"), modelText(c.model));
+        const auto r = testsupport::run(dir.path.string(), "timeout",
+                                        {"60", GLOWBAKE_BIN, "-m", "far.mdl", "-h", GLOWBAKE_DEFAULT_HEMICUBE, "-w",
+                                         "0.2", "-a", "1", "-i", "0.01", "-s", "10", "-t", "8"});
+        ASSERT_EQ(r.status, c.status) << r.err;
+        const std::string& text = c.status == 0 ? r.out : r.err;
+        const size_t at = text.find(c.message);
+        ASSERT_NE(at, std::string::npos) << text.substr(0, 2000);
+        if (c.status == 0) {
+            EXPECT_NE(text.find("patch 0", at), std::string::npos) << text.substr(0, 2000);
+            EXPECT_EQ(text.find("warning: ", at + 1), std::string::npos) << text.substr(0, 2000);
+        }
+    }
+}
+
+// The group limit leaves room for each group's own record besides its
+// form-factor rows: with a 2 x 2 hemicube a row holds at most 12 entries.
+TEST(Gathering, GroupLimitCountsEachGroupsOwnBytes) {
+    const double rowBytes = 4.0 * kFormFactorEntryBytes * 12;
+    const double budget = 0.75 * static_cast<double>(physicalMemoryBytes());
+    EXPECT_LE(static_cast<double>(maxGroupCount(2)) * (sizeof(PatchGroup) + rowBytes), budget);
+    EXPECT_GE(static_cast<double>(maxGroupCount(2)) * (groupBytes(64) + rowBytes), 0.5 * budget);
+}
+
+// A light above a floor of two triangles, one of them wound the wrong way,
+// and a block's top 1 above the floor within the corner tolerance; the
+// light is 100, so -s 0.05 is far below it. Each finding is one line on
+// standard error; standard output carries none of them.
+TEST(Gathering, LikelyMistakesAreWarnedOnStandardError) {
+    const Color grey(0.5f, 0.5f, 0.5f, 1), light(100, 100, 100, 1);
+    const std::vector<ModelPatch> room = {
+        patch(tri(0, 0, 2, 1, 0, 2, 0, 1, 2), kBlack, light),   // facing down
+        patch(tri(-1, -1, 0, -1, 2, 0, 2, -1, 0), grey, kBlack),  // facing up
+        patch(tri(-1, 2, 0, 2, -1, 0, 2, 2, 0), grey, kBlack),    // facing down, the shared edge the same way
+        patch(tri(-1, -1, 1, -1, 0, 1, 0, -1, 1), grey, kBlack),  // the block's top
+    };
+    testsupport::ScratchDir dir;
+    testsupport::writeFile(dir.file("room.mdl"), modelText(room));
+    const auto r = testsupport::runGlowbake(dir.path.string(), {"-m", "room.mdl", "-h", GLOWBAKE_DEFAULT_HEMICUBE,
+                                                                "-w", "0.2", "-a", "100", "-i", "0.01", "-s", "0.05"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> warnings = lines(r.err);
+    ASSERT_EQ(warnings.size(), 4u) << r.err;
+    for (const std::string& w : warnings) EXPECT_EQ(w.rfind("Glowbake: warning: ", 0), 0u) << w;
+    const struct {
+        const char* first;
+        const char* second;
+    } expected[] = {{"subdivide_threshold 0.05 ", "brightest emission, 100"},
+                    {"no light at all (patch 2)", "corners run clockwise"},
+                    {"an edge but face opposite ways (patches 1 and 2)", "other order"},
+                    {"up to 1 apart (the farthest: patches 1 and 3)", "scaling the model up"}};
+    for (size_t i = 0; i < warnings.size(); ++i) {
+        EXPECT_NE(warnings[i].find(expected[i].first), std::string::npos) << warnings[i];
+        EXPECT_NE(warnings[i].find(expected[i].second), std::string::npos) << warnings[i];
+    }
+    EXPECT_EQ(r.out.find("Glowbake: warning"), std::string::npos);
 }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "CoplanarNeighbors.h"
+#include "GlowbakeError.h"
 #include "SolverTestUtil.h"
 
 using namespace solvertest;
@@ -22,7 +24,7 @@ void addPatch(Model& m, const Tri& t, Rgb refl = {0.5f, 0.5f, 0.5f}, Rgb emit = 
 }
 
 std::vector<std::vector<int>> neighbours(const Model& m) {
-    const std::vector<GrowArray<int>> lists = findCoplanarNeighbors(m);
+    const std::vector<GrowArray<int>> lists = findCoplanarNeighbors(m, 1LL << 40);
     std::vector<std::vector<int>> out;
     for (const GrowArray<int>& l : lists) {
         out.emplace_back();
@@ -135,4 +137,52 @@ TEST(Neighbors, NormalsMustAgreeByMoreThanPointNineNine) {
     addPatch(flat, base());
     addPatch(flat, tri(0, 0, 0, -5, 0, 0, -10, 0, 0));
     EXPECT_EQ(neighbours(flat), (Lists{{}, {}}));
+}
+
+// The corner grid finds exactly the lists of the test of every ordered pair,
+// on random models crowded enough that most pairs are candidates: corners on
+// a coarse lattice (so boxes touch at exactly 2 and overlap at 1.9 or 2.1),
+// a few colours, normals equal, reversed or tilted, tolerances from 0.5 to
+// 3 and infinite.
+TEST(Neighbors, CornerGridFindsThePairwiseLists) {
+    std::srand(16);
+    const auto pick = [](int n) { return std::rand() % n; };
+    const float steps[] = {0.0f, 1.0f, 1.9f, 2.0f, 2.1f, 3.9f, -2.0f, -0.0f};
+    for (int trial = 0; trial < 200; ++trial) {
+        Model m;
+        const int n = 2 + pick(40);
+        for (int p = 0; p < n; ++p) {
+            Vec3 c[3];
+            for (Vec3& v : c) v = Vec3(steps[pick(8)] + pick(3), steps[pick(8)], pick(4) == 0 ? steps[pick(8)] : 0.0f);
+            if (pick(3) == 0) std::swap(c[1], c[2]);
+            Tri t(c[0], c[1], c[2]);
+            t.vertexTolerance = std::vector<float>{2.0f, 2.0f, 0.5f, 3.0f, INFINITY}[pick(5)];
+            const float grey = pick(2) == 0 ? 0.5f : -0.0f;
+            addPatch(m, t, {grey, 0.5f, 0.0f}, {0.0f, pick(4) == 0 ? 1.0f : 0.0f, 0.0f});
+        }
+        const std::vector<GrowArray<int>> grid = findCoplanarNeighbors(m, 1LL << 40);
+        const std::vector<GrowArray<int>> plain = findCoplanarNeighborsPairwise(m);
+        ASSERT_EQ(grid.size(), plain.size());
+        for (size_t p = 0; p < grid.size(); ++p) {
+            ASSERT_EQ(grid[p].count(), plain[p].count()) << trial << " " << p;
+            for (int i = 0; i < grid[p].count(); ++i) ASSERT_EQ(grid[p][i], plain[p][i]) << trial << " " << p;
+        }
+    }
+}
+
+// A finely tessellated floor of one colour: every one of its 200 patches is
+// every other's neighbour. Lists that would exceed their budget are refused
+// before any is made, naming the patch count.
+TEST(Neighbors, ListsBeyondTheirBudgetAreRefused) {
+    Model floor;
+    for (int p = 0; p < 200; ++p) addPatch(floor, tri(0.001f * p, 0, 0, 0.001f * p, -1, 0, 0.001f * p - 1, 0, 0));
+    std::vector<int> lengths(200, 199);
+    const long long needed = neighborListBytes(lengths);
+    EXPECT_EQ(findCoplanarNeighbors(floor, needed)[0].count(), 199);
+    try {
+        findCoplanarNeighbors(floor, needed - 1);
+        FAIL() << "not refused";
+    } catch (const GlowbakeError& e) {
+        EXPECT_NE(std::string(e.what()).find("200 patches"), std::string::npos) << e.what();
+    }
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <filesystem>
@@ -113,4 +115,48 @@ TEST(SceneFile, InterruptedRunLeavesNoTemporaryFile) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_EQ(temporaries(), 0);
     EXPECT_EQ(readFile(dir.file("scene.out")), "previous scene");
+}
+
+// An output named through a symbolic link keeps the link and replaces the
+// file it leads to, leaving no temporary beside either; a FIFO is written
+// into and stays a FIFO; a link to /dev/null leaves the device as it is.
+// Each gets the bytes a plain output gets.
+TEST(SceneFile, OutputsKeepTheirKind) {
+    namespace fs = std::filesystem;
+    ScratchDir dir;
+    writeFile(dir.file("one.mdl"), "1\n0 0 0 0 1 0 1 0 0 0.5 0.5 0.5 1 1 1\n");
+    const auto solve = [&](const std::string& output) {
+        const auto r = testsupport::runGlowbake(dir.path.string(), with(baseArgs("one.mdl"), {"-t", "8", "-o", output}));
+        EXPECT_EQ(r.status, 0) << output << ": " << r.out << r.err;
+    };
+    solve("plain.out");
+    const std::string plain = readFile(dir.file("plain.out"));
+    ASSERT_GT(plain.size(), 4u);
+
+    fs::create_directory(dir.path / "sub");
+    writeFile(dir.file("sub/target.out"), "old");
+    fs::create_symlink("sub/target.out", dir.path / "link.out");
+    solve("link.out");
+    EXPECT_TRUE(fs::is_symlink(dir.path / "link.out"));
+    EXPECT_EQ(readFile(dir.file("sub/target.out")), plain);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path / "sub"), fs::directory_iterator()), 1);
+
+    // The reader is open (without blocking) before the run, and the scene
+    // fits in the pipe's buffer.
+    ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    const int reader = open(dir.file("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    solve("pipe");
+    std::string piped;
+    char buffer[4096];
+    for (ssize_t n; (n = read(reader, buffer, sizeof buffer)) > 0;) piped.append(buffer, static_cast<size_t>(n));
+    close(reader);
+    EXPECT_EQ(piped, plain);
+    EXPECT_TRUE(fs::is_fifo(dir.path / "pipe"));
+
+    fs::create_symlink("/dev/null", dir.path / "null");
+    solve("null");
+    EXPECT_TRUE(fs::is_symlink(dir.path / "null"));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_EQ(readFile("/dev/null"), "");
 }
