@@ -5,3 +5,5 @@ set(GLOWBAKE_FUZZ_TARGETS model_file hemicube_file token_file scene_file viewer_
 foreach(extension ${GLOWBAKE_FUZZ_IMPORT_EXTENSIONS})
   list(APPEND GLOWBAKE_FUZZ_TARGETS import_${extension})
 endforeach()
+# The material library and a texture of a fixed OBJ scene.
+list(APPEND GLOWBAKE_FUZZ_TARGETS import_mtl import_texture)

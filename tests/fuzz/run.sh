@@ -20,6 +20,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   for seeds in "$here"/corpus/*/; do targets+=("$(basename "$seeds")"); done
 fi
 
+export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 findings="$build/fuzz/findings"
 mkdir -p "$findings"
 failed=()
