@@ -2,9 +2,11 @@
 # Fuzzes every target for SECONDS each, one after the other:
 #   tests/fuzz/run.sh BUILD_DIR SECONDS [TARGET...]
 # Each target grows its own corpus in BUILD_DIR/fuzz/corpus/NAME, starting
-# from the seeds in tests/fuzz/corpus/NAME; an input that crashes, leaks,
-# trips a sanitizer, runs over 10 s or takes over 2 GB is kept in
-# BUILD_DIR/fuzz/findings/. Exits 1 if any target found something.
+# from the seeds in tests/fuzz/corpus/NAME. The fuzzing runs in a child
+# process that libFuzzer restarts after a fault, so that one fault does not
+# end the search: every input that crashes, leaks, trips a sanitizer, runs
+# over 10 s or takes over 2 GB is kept in BUILD_DIR/fuzz/findings/.
+# Exits 1 if any target found something.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -23,23 +25,33 @@ fi
 export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 findings="$build/fuzz/findings"
 mkdir -p "$findings"
-failed=()
+# The targets' scratch files (and libFuzzer's), left behind by a child that
+# crashed, go in a folder emptied at the end.
+export TMPDIR="$build/fuzz/tmp"
+mkdir -p "$TMPDIR"
+trap 'rm -rf "$TMPDIR"' EXIT
+found=()
 for t in "${targets[@]}"; do
   corpus="$build/fuzz/corpus/$t"
   mkdir -p "$corpus"
+  before="$(find "$findings" -name "$t-*" | wc -l)"
   echo "fuzz: $t for ${seconds}s"
   # The target's own output is dropped (-close_fd_mask); libFuzzer's report
-  # and the sanitizers' stay on standard error, the last lines in the log.
-  if ! "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -close_fd_mask=3 \
-       -print_final_stats=1 -artifact_prefix="$findings/$t-" "$corpus" "$here/corpus/$t" \
-       >"$build/fuzz/$t.log" 2>&1; then
-    failed+=("$t")
-    echo "fuzz: $t FOUND a fault; see $build/fuzz/$t.log and $findings/$t-*" >&2
+  # and the sanitizers' stay on standard error, in the log.
+  status=0
+  "$build/fuzz/fuzz_$t" -fork=1 -ignore_crashes=1 -ignore_ooms=1 -ignore_timeouts=1 \
+      -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -close_fd_mask=3 \
+      -artifact_prefix="$findings/$t-" "$corpus" "$here/corpus/$t" >"$build/fuzz/$t.log" 2>&1 || status=$?
+  # libFuzzer's last progress line: executions, coverage, corpus, faults.
+  grep -E '^#[0-9]+: cov:' "$build/fuzz/$t.log" | tail -n 1 | sed 's/^/    /' || true
+  after="$(find "$findings" -name "$t-*" | wc -l)"
+  if [ "$status" -ne 0 ] || [ "$after" -ne "$before" ]; then
+    found+=("$t")
+    echo "fuzz: $t FOUND $((after - before)) input(s) (exit status $status); see $build/fuzz/$t.log and $findings/$t-*" >&2
   fi
-  grep -E '^stat::(number_of_executed_units|peak_rss_mb)|^#[0-9]+.*DONE' "$build/fuzz/$t.log" | sed 's/^/    /' || true
 done
-if [ ${#failed[@]} -ne 0 ]; then
-  echo "fuzz: faults found by ${failed[*]}" >&2
+if [ ${#found[@]} -ne 0 ]; then
+  echo "fuzz: faults found by ${found[*]}" >&2
   exit 1
 fi
 echo "fuzz: nothing found in ${#targets[@]} targets"
