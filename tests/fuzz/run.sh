@@ -26,9 +26,9 @@ export LSAN_OPTIONS="suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}
 findings="$build/fuzz/findings"
 mkdir -p "$findings"
 # The targets' scratch files (and libFuzzer's), left behind by a child that
-# crashed, go in a folder emptied at the end.
-export TMPDIR="$build/fuzz/tmp"
-mkdir -p "$TMPDIR"
+# crashed, go in a folder of this run's own, removed at the end.
+TMPDIR="$(mktemp -d "$build/fuzz/tmp.XXXXXX")"
+export TMPDIR
 trap 'rm -rf "$TMPDIR"' EXIT
 found=()
 for t in "${targets[@]}"; do
