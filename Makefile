@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test demo bench fuzz clean
 
 all: build
 
@@ -23,6 +23,12 @@ demo: build
 
 bench: build
 	bash bench/run.sh $(BUILD_DIR)
+
+# Each fuzz target for FUZZ_SECONDS (FUZZ_TARGETS: a few of them only).
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
+fuzz: build
+	bash tests/fuzz/run.sh $(BUILD_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -1,8 +1,22 @@
 #include "SceneFile.h"
 
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace scene {
+
+namespace {
+
+// "cannot read WHAT", with the system's reason when the stream has one (a
+// folder opens, but every read of it fails).
+std::string unreadable(std::FILE* file, const std::string& what) {
+    std::string problem = "cannot read " + what;
+    if (std::ferror(file) && errno != 0) problem += std::string(" (") + std::strerror(errno) + ")";
+    return problem;
+}
+
+}  // namespace
 
 void writeHeader(std::FILE* file, FileIO& fileIO, int numPatches) { fileIO.writeInt(file, numPatches); }
 
@@ -66,7 +80,12 @@ bool validate(std::FILE* file, std::string& problem) {
         return false;
     }
     FileIO fileIO;
+    errno = 0;
     const long long numPatches = fileIO.readInt(file);
+    if (!fileIO.ok) {
+        problem = unreadable(file, "the patch count");
+        return false;
+    }
     if (numPatches < 0) {
         problem = "negative patch count " + std::to_string(numPatches);
         return false;
@@ -87,6 +106,10 @@ bool validate(std::FILE* file, std::string& problem) {
             return false;
         }
         const RecordHeader record = readRecordHeader(file, fileIO);
+        if (!fileIO.ok) {
+            problem = unreadable(file, "the record of patch " + std::to_string(p));
+            return false;
+        }
         if (record.textWide < 1 || record.textHigh < 1) {
             problem = "patch " + std::to_string(p) + " has texture size " + std::to_string(record.textWide) + " x " +
                       std::to_string(record.textHigh);

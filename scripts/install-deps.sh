@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything Glowbake needs to build, test and run, from Debian,
 # and the Khronos glTF validator from npm into tools/gltf-validator/.
+# clang with its runtimes (libFuzzer, the sanitizers) and OpenMP builds the
+# fuzz targets in tests/fuzz.
 # Idempotent: when everything is already present it changes nothing.
 set -euo pipefail
 
@@ -12,6 +14,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick
   libassimp-dev libstb-dev nlohmann-json3-dev
   libtinyexr-dev libopenexr-dev
+  clang libclang-rt-dev libomp-dev
 )
 # Node.js runs the glTF validator in the tests. A machine may already have a
 # node with its own npm (from another repository); Debian's packages are

@@ -441,6 +441,12 @@ TEST_F(ViewerProgram, MalformedSceneFilesAreRejectedBeforeLoading) {
     // A sound file next to them loads, so the rejections are about the bytes.
     testsupport::writeFile(folder.file("bad.out"), testsupport::bigEndian({1}) + recordHeader(4, 4) + texels4x4);
     EXPECT_EQ(runViewer({"--snapshot", "frame.png"}).status, 0);
+    // A folder opens like a file, but nothing can be read from it.
+    std::filesystem::create_directory(folder.file("folder.out"));
+    testsupport::writeFile(folder.file("GlowbakeView.ini"), settingsText(64, 48, "folder.out"));
+    EXPECT_EQ(runViewer({"--snapshot", "frame.png"}).status, 3);
+    EXPECT_EQ(testsupport::readFile(folder.file("GlowbakeView.log")),
+              "Scene file folder.out is malformed: cannot read the patch count (Is a directory)\n");
 }
 
 TEST_F(ViewerProgram, InteractiveSessionEndsWithStatusOneOnTheQuitKey) {
