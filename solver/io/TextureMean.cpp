@@ -56,8 +56,8 @@ TextureMean decoded(unsigned char* pixels, int width, int height) {
 // compressed).
 double texelsHeldBy(std::size_t bytes, bool bmp) { return static_cast<double>(bytes) * (bmp ? 8.0 : 16384.0); }
 
-// Far beyond any texture an exporter writes (16384 a side), far below what
-// makes decoding it cost more memory than the scene.
+// The largest textures tools write (16384 a side); past it a size claim is
+// a damaged header, and decoding it would cost gigabytes.
 constexpr double kMaxTexels = 268435456.0;
 
 // Why the size an image's header claims cannot be decoded, or "" when it
@@ -65,7 +65,8 @@ constexpr double kMaxTexels = 268435456.0;
 std::string claimedSizeProblem(int width, int height, std::size_t bytes, bool bmp) {
     const double texels = static_cast<double>(width) * static_cast<double>(height);
     const std::string claim = "it claims " + std::to_string(width) + " x " + std::to_string(height) + " texels";
-    if (texels > texelsHeldBy(bytes, bmp)) return claim + ", more than its " + std::to_string(bytes) + " bytes can hold";
+    if (texels > texelsHeldBy(bytes, bmp))
+        return claim + ", more than its " + std::to_string(bytes) + " bytes can hold";
     if (texels > kMaxTexels) return claim + ", more than the " + std::to_string(static_cast<long long>(kMaxTexels)) +
                                     " a texture may have";
     return "";
@@ -111,7 +112,8 @@ TextureMean textureFileMean(const std::string& path) {
     const long size = std::ftell(file);
     std::fseek(file, 0, SEEK_SET);
     if (size >= 0 && stbi_info_from_file(file, &width, &height, &channels)) {
-        const std::string problem = claimedSizeProblem(width, height, static_cast<std::size_t>(size), isBmp(start, got));
+        const std::string problem =
+            claimedSizeProblem(width, height, static_cast<std::size_t>(size), isBmp(start, got));
         if (!problem.empty()) {
             std::fclose(file);
             return refused(problem);
