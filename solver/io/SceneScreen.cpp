@@ -27,13 +27,16 @@ std::string firstWord(const std::string& line) {
 // The importer's PLY reader looks for end_header past the end of the file
 // and never stops.
 void screenPly(const std::string& fileName, std::ifstream& in) {
-    std::string line;
-    long bytes = 0;
-    while (bytes < kMaxPlyHeaderBytes && std::getline(in, line)) {
-        bytes += static_cast<long>(line.size()) + 1;
-        if (firstWord(line) == "end_header") return;
+    std::string head(static_cast<std::size_t>(kMaxPlyHeaderBytes), '\0');
+    in.read(&head[0], kMaxPlyHeaderBytes);
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    const bool whole = static_cast<long>(head.size()) < kMaxPlyHeaderBytes;
+    std::istringstream lines(head);
+    for (std::string line; std::getline(lines, line);) {
+        // A last line the bound cut off is not a line of the file.
+        if (firstWord(line) == "end_header" && (whole || !lines.eof())) return;
     }
-    refuse(fileName, bytes < kMaxPlyHeaderBytes
+    refuse(fileName, whole
                          ? "the PLY header has no end_header line (the file ends in its header)"
                          : "the PLY header has no end_header line within its first " +
                                std::to_string(kMaxPlyHeaderBytes) + " bytes");
