@@ -24,6 +24,13 @@ std::string firstWord(const std::string& line) {
     return word;
 }
 
+// The importer's PLY reader takes any file starting "ply", in any letter
+// case, for a PLY file.
+bool isPlyMagic(const std::string& start) {
+    const auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+    return lower(start[0]) == 'p' && lower(start[1]) == 'l' && lower(start[2]) == 'y';
+}
+
 // The importer's PLY reader looks for end_header past the end of the file
 // and never stops.
 void screenPly(const std::string& fileName, std::ifstream& in) {
@@ -115,7 +122,7 @@ void screenSceneFile(const std::string& fileName) {
     const std::string start(magic, 4);
     if (start == "glTF") {
         screenGlb(fileName, in);
-    } else if (start.compare(0, 3, "ply") == 0 && std::isspace(static_cast<unsigned char>(start[3]))) {
+    } else if (isPlyMagic(start)) {
         screenPly(fileName, in);
     }
     if (isObjName(fileName)) {

@@ -6,8 +6,8 @@
 // known to mishandle (it crashes, runs without end or allocates what the file
 // only claims), and throws GlowbakeError "model file NAME: ..." naming the
 // place when the file has it:
-//  - a PLY header (a file whose first line is "ply") without an end_header
-//    line within its first kMaxPlyHeaderBytes;
+//  - a PLY header (a file starting "ply", in any letter case) without an
+//    end_header line within its first kMaxPlyHeaderBytes;
 //  - a binary glTF (a file starting "glTF") whose header or chunk lengths
 //    claim more bytes than the file holds;
 //  - an OBJ whose material library has a statement before its first newmtl.

@@ -248,7 +248,7 @@ const FileCase kFileCases[] = {
      1, "before.mtl, line 1: \"map_Kd t\" comes before the first newmtl"},
     {"float-array-count-0.dae", nullptr, "", 1, "the importer crashed (Segmentation fault) while reading it"},
     {"chunk-too-long.glb", nullptr, "", 1, "binary glTF chunk 0 at byte 12 claims 2483028480 bytes, but only 0"},
-    {"no-end.ply", "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n", "", 1,
+    {"no-end.ply", "plyply\nformat ascii 1.0\nelement vertex 4\nproperty", "", 1,
      "the PLY header has no end_header line"},
     {"index-not-a-number.dae", nullptr, "", 1, "the importer needed more than its bound of"},
     // Warnings only: the triangle is solved, the line left out; a texture
