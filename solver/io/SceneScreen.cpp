@@ -1,5 +1,6 @@
 #include "SceneScreen.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <fstream>
@@ -31,6 +32,16 @@ bool isPlyMagic(const std::string& start) {
     return lower(start[0]) == 'p' && lower(start[1]) == 'l' && lower(start[2]) == 'y';
 }
 
+// The keyword as the importer's PLY reader matches it: after blanks and
+// tabs, followed by one, a form feed, a NUL or the end of the line.
+bool isEndHeader(const std::string& line) {
+    static const std::string keyword = "end_header";
+    const std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line.compare(start, keyword.size(), keyword) != 0) return false;
+    const std::size_t after = start + keyword.size();
+    return after == line.size() || std::string(" \t\f\0", 4).find(line[after]) != std::string::npos;
+}
+
 // The importer's PLY reader looks for end_header past the end of the file
 // and never stops.
 void screenPly(const std::string& fileName, std::ifstream& in) {
@@ -38,10 +49,11 @@ void screenPly(const std::string& fileName, std::ifstream& in) {
     in.read(&head[0], kMaxPlyHeaderBytes);
     head.resize(static_cast<std::size_t>(in.gcount()));
     const bool whole = static_cast<long>(head.size()) < kMaxPlyHeaderBytes;
+    std::replace(head.begin(), head.end(), '\r', '\n');
     std::istringstream lines(head);
     for (std::string line; std::getline(lines, line);) {
         // A last line the bound cut off is not a line of the file.
-        if (firstWord(line) == "end_header" && (whole || !lines.eof())) return;
+        if (isEndHeader(line) && (whole || !lines.eof())) return;
     }
     refuse(fileName, whole
                          ? "the PLY header has no end_header line (the file ends in its header)"
