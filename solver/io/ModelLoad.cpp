@@ -2,9 +2,9 @@
 
 #include <assimp/Importer.hpp>
 
+#include "GuardedImport.h"
 #include "ModelFile.h"
 #include "PathParts.h"
-#include "SceneImport.h"
 
 bool isTextModelName(const std::string& fileName) {
     const std::string ext = lowerExtension(fileName);
@@ -16,5 +16,5 @@ bool isTextModelName(const std::string& fileName) {
 
 Model loadModel(std::FILE* file, const std::string& fileName, const Progress& progress) {
     if (isTextModelName(fileName)) return readModel(file, fileName, progress);
-    return importScene(fileName, progress);
+    return importSceneGuarded(fileName, progress);
 }

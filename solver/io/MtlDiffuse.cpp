@@ -43,8 +43,8 @@ void scanLibrary(const std::string& path, std::set<std::string>& withoutKd) {
 
 bool isObjName(const std::string& path) { return lowerExtension(path) == ".obj"; }
 
-std::set<std::string> mtlMaterialsWithoutKd(const std::string& objPath) {
-    std::set<std::string> withoutKd;
+std::vector<std::string> mtlLibraryPaths(const std::string& objPath) {
+    std::vector<std::string> paths;
     std::ifstream in(objPath);
     std::string line;
     while (std::getline(in, line)) {
@@ -52,8 +52,13 @@ std::set<std::string> mtlMaterialsWithoutKd(const std::string& objPath) {
         std::string keyword;
         if (!(words >> keyword) || keyword != "mtllib") continue;
         const std::string library = restOf(words);
-        if (library.empty()) continue;
-        scanLibrary(besideFile(objPath, library), withoutKd);
+        if (!library.empty()) paths.push_back(besideFile(objPath, library));
     }
+    return paths;
+}
+
+std::set<std::string> mtlMaterialsWithoutKd(const std::string& objPath) {
+    std::set<std::string> withoutKd;
+    for (const std::string& library : mtlLibraryPaths(objPath)) scanLibrary(library, withoutKd);
     return withoutKd;
 }

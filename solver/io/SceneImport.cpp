@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <new>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include <assimp/Importer.hpp>
@@ -16,6 +18,7 @@
 #include "GltfEmissiveStrength.h"
 #include "MtlDiffuse.h"
 #include "PathParts.h"
+#include "SceneScreen.h"
 #include "TextureMean.h"
 
 namespace {
@@ -208,12 +211,18 @@ struct SceneReader {
 }  // namespace
 
 Model importScene(const std::string& fileName, const Progress& progress) {
+    screenSceneFile(fileName);
     Assimp::Importer importer;
     // Coordinates as the file has them: COLLADA's up axis is not turned to +y.
     importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_IGNORE_UP_DIRECTION, true);
     // Triangulation only: no step that moves, merges or reorders anything.
     const aiScene* scene = importer.ReadFile(fileName, aiProcess_Triangulate);
-    if (!scene) throw GlowbakeError("model file " + fileName + ": " + importer.GetErrorString());
+    if (!scene) {
+        // The importer catches the exceptions of its readers and keeps only
+        // their text; running out of memory stays what it is.
+        if (std::string(importer.GetErrorString()) == std::bad_alloc().what()) throw std::bad_alloc();
+        throw GlowbakeError("model file " + fileName + ": " + importer.GetErrorString());
+    }
     if (!scene->mRootNode) throw GlowbakeError("model file " + fileName + ": the scene has no nodes");
 
     SceneReader reader(fileName, scene);
@@ -246,7 +255,11 @@ Model importScene(const std::string& fileName, const Progress& progress) {
                                       (high[2] - low[2]) * (high[2] - low[2]));
     const float tolerance = static_cast<float>(kImportedToleranceFraction * diagonal);
     for (Tri& patch : model.patches) patch.vertexTolerance = tolerance;
+    reportImportedScene(model, progress);
+    return std::move(model);
+}
 
+void reportImportedScene(const Model& model, const Progress& progress) {
     const int count = static_cast<int>(model.patches.size());
     progress.say("num patches =%d\n", count);
     for (int i = 0; i < count; ++i) {
@@ -254,5 +267,4 @@ Model importScene(const std::string& fileName, const Progress& progress) {
         for (const Vec3& v : model.patches[i].vertices) progress.say("vertex read = (%f, %f, %f)\n", v.x, v.y, v.z);
     }
     progress.say("done loading patches\n\n");
-    return model;
 }

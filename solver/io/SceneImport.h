@@ -24,9 +24,16 @@
 // Reports the same loading progress as the text model reader once the scene
 // is read; warnings (left-out primitives, a texture that cannot be read) go
 // to standard error. Throws GlowbakeError "model file NAME: ..." when the
-// file cannot be imported, holds no triangle, or holds a coordinate or colour
-// that is not finite.
+// file cannot be imported (screenSceneFile's refusals included), holds no
+// triangle, or holds a coordinate or colour that is not finite; throws
+// std::bad_alloc when the importer runs out of memory.
+//
+// Runs the importer in this process: a file that crashes the importer
+// crashes the caller. The program imports through importSceneGuarded.
 Model importScene(const std::string& fileName, const Progress& progress);
+
+// The loading progress importScene reports for the model it has read.
+void reportImportedScene(const Model& model, const Progress& progress);
 
 // The co-planar neighbour corner tolerance of imported patches, as a
 // fraction of the scene's bounding-box diagonal: shared corners written by an

@@ -8,7 +8,8 @@
 // The mean colour of an sRGB-encoded image (PNG, JPEG, BMP, TGA and the other
 // formats stb_image decodes), each texel converted to linear light before
 // averaging. Alpha is ignored. `ok` is false when the image cannot be
-// decoded; `reason` then says why.
+// decoded, and without decoding when its header claims more texels than its
+// bytes can hold or than 16384 x 16384; `reason` then says why.
 struct TextureMean {
     bool ok = false;
     Color mean;
