@@ -8,8 +8,9 @@
 
 // Everything one thread needs to compute form-factor rows, allocated once
 // and reused for every element: the five face buffers, the span arrays of
-// the scan conversion and a dense accumulation row that is cleared entry by
-// entry after each use.
+// the scan conversion, the spans each face has written (only those are read
+// and cleared after a view, so the buffers are clean between views) and a
+// dense accumulation row that is cleared entry by entry after each use.
 struct FormFactorWorkspace {
     explicit FormFactorWorkspace(const Hemicube& hemicube);
 
@@ -21,6 +22,7 @@ struct FormFactorWorkspace {
     std::vector<HemicubePixel> sides[4];
     std::vector<int> rowOffset;
     FaceScratch scratch;
+    WrittenSpans written[5];  // top, then sides 0..3
     std::vector<float> dense;
     std::vector<std::uint64_t> touched;  // one bit per dense entry
 };

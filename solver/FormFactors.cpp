@@ -24,6 +24,8 @@ FormFactorWorkspace::FormFactorWorkspace(const Hemicube& hemicube) : resolution(
     rowOffset.resize(n);
     for (int r = 0; r < n; ++r) rowOffset[r] = r * n;
     scratch.reserve(n);
+    written[0].reset(n);
+    for (int s = 1; s < 5; ++s) written[s].reset(n / 2);
 }
 
 void FormFactorWorkspace::reserveRow(int groupCount) {
@@ -120,9 +122,6 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
         sinCos(angleX, sX, cX);
         sinCos(angleY, sY, cY);
 
-        std::fill(ws.top.begin(), ws.top.end(), HemicubePixel());
-        for (std::vector<HemicubePixel>& side : ws.sides) std::fill(side.begin(), side.end(), HemicubePixel());
-
         for (int g = 0; g < groupCount; ++g) {
             const PatchGroup* other = groups[g].get();
             if (other->parentPatchId == parentPatchId) continue;
@@ -140,47 +139,55 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
                 if (isWhollyBehind(t)) continue;
                 if (!(t.vertices[0].z < nearDistance && t.vertices[1].z < nearDistance &&
                       t.vertices[2].z < nearDistance)) {
-                    rasterizeFace(ws.top.data(), ws.rowOffset.data(), t, item, topGrid, ws.scratch);
+                    rasterizeFace(ws.top.data(), ws.rowOffset.data(), t, item, topGrid, ws.scratch, &ws.written[0]);
                 }
                 for (Vec3& p : t.vertices) {
                     p.rotateY(sQuarter, cQuarter);
                     p.rotateZ(sQuarter, cQuarter);
                 }
-                rasterizeFace(ws.sides[0].data(), ws.rowOffset.data(), t, item, sideGrid, ws.scratch);
+                rasterizeFace(ws.sides[0].data(), ws.rowOffset.data(), t, item, sideGrid, ws.scratch, &ws.written[1]);
                 for (int s = 1; s < 4; ++s) {
                     for (Vec3& p : t.vertices) p.rotateY(sQuarter, cQuarter);
-                    rasterizeFace(ws.sides[s].data(), ws.rowOffset.data(), t, item, sideGrid, ws.scratch);
+                    rasterizeFace(ws.sides[s].data(), ws.rowOffset.data(), t, item, sideGrid, ws.scratch,
+                                  &ws.written[s + 1]);
                 }
             }
         }
 
         // Accumulate in the reference order (top face, then sides 0..3, each
         // in pixel order) into the dense row, remembering what was touched.
+        // Only the written spans can hold an item; they are cleared as they
+        // are read, which leaves the buffers clean for the next view.
         float* dense = ws.dense.data();
         std::uint64_t* touched = ws.touched.data();
         int touchedCount = 0;
-        auto add = [&](int item, float value) {
-            std::uint64_t& word = touched[item >> 6];
-            const std::uint64_t bit = std::uint64_t(1) << (item & 63);
-            if (!(word & bit)) {
-                word |= bit;
-                ++touchedCount;
+        auto drain = [&](HemicubePixel* face, WrittenSpans& spans, const float* table) {
+            for (int r = spans.lowRow; r <= spans.highRow; ++r) {
+                const int from = spans.first[r], to = spans.last[r];
+                if (from > to) continue;
+                HemicubePixel* px = face + ws.rowOffset[r];
+                const float* delta = table + ws.rowOffset[r];
+                for (int c = from; c <= to; ++c) {
+                    const int item = px[c].item;
+                    if (item >= 0 && !px[c].facesAway) {
+                        std::uint64_t& word = touched[item >> 6];
+                        const std::uint64_t bit = std::uint64_t(1) << (item & 63);
+                        if (!(word & bit)) {
+                            word |= bit;
+                            ++touchedCount;
+                        }
+                        dense[item] += delta[c];
+                    }
+                    px[c] = HemicubePixel();
+                }
+                spans.first[r] = 1 << 30;
+                spans.last[r] = -1;
             }
-            dense[item] += value;
+            spans.lowRow = 0;
+            spans.highRow = -1;
         };
-        const float* topTable = hemicube->faceTable(0);
-        for (int p = 0; p < n * n; ++p) {
-            const HemicubePixel& px = ws.top[p];
-            if (px.item >= 0 && !px.facesAway) add(px.item, topTable[p]);
-        }
-        const float* sideTable = hemicube->faceTable(1);
-        for (int s = 0; s < 4; ++s) {
-            const HemicubePixel* side = ws.sides[s].data();
-            for (int p = 0; p < n * half; ++p) {
-                const HemicubePixel& px = side[p];
-                if (px.item >= 0 && !px.facesAway) add(px.item, sideTable[p]);
-            }
-        }
+        drain(ws.top.data(), ws.written[0], hemicube->faceTable(0));
+        for (int s = 0; s < 4; ++s) drain(ws.sides[s].data(), ws.written[s + 1], hemicube->faceTable(1));
         // The touched bits, word by word, give the entries in index order.
         row.entries.reserve(static_cast<size_t>(touchedCount));
         const int words = (4 * groupCount + 63) / 64;

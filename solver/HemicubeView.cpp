@@ -122,7 +122,7 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
 }
 
 void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
-                   FaceScratch& scratch) {
+                   FaceScratch& scratch, WrittenSpans* written) {
     const int width = grid.width;
     const int height = grid.height;
     const float distance = grid.distance;
@@ -265,6 +265,7 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
         const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
         float z = zAtMin[j];
         HemicubePixel* rowPixels = buffer + rowOffset[j];
+        if (written) written->add(j, xMinOfRow[j] - xMinPx, xMaxOfRow[j] - xMinPx);
         for (int col = xMinOfRow[j] - xMinPx; col <= xMaxOfRow[j] - xMinPx; ++col) {
             rowPixels[col].depthTest(item, z, facesAway);
             z += slope;

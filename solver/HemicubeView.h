@@ -75,6 +75,34 @@ struct FaceScratch {
     }
 };
 
+// The columns of each row of one face that fills have reached since the last
+// reset: [first[row], last[row]], empty when first > last. A face is then
+// read and cleared over those spans only, in pixel order; every pixel
+// outside them still holds its initial value.
+struct WrittenSpans {
+    std::vector<int> first;
+    std::vector<int> last;
+    int lowRow = 0;    // rows lowRow .. highRow may hold spans
+    int highRow = -1;
+
+    void reset(int height) {
+        first.assign(height, 1 << 30);
+        last.assign(height, -1);
+        lowRow = 0;
+        highRow = -1;
+    }
+    void add(int row, int from, int to) {
+        if (from < first[row]) first[row] = from;
+        if (to > last[row]) last[row] = to;
+        if (highRow < lowRow) {
+            lowRow = highRow = row;
+        } else {
+            if (row < lowRow) lowRow = row;
+            if (row > highRow) highRow = row;
+        }
+    }
+};
+
 // The pixel grid of one face: its size, the projection's distance and near
 // plane, and the pixel coordinates of its edges.
 struct FaceGrid {
@@ -93,7 +121,8 @@ struct FaceGrid {
 // used: the face's extent upward is given by `height`.
 void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
                    float left, float right, float bottom, float top, float distance, FaceScratch& scratch);
+// With `written`, every filled span is recorded there.
 void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
-                   FaceScratch& scratch);
+                   FaceScratch& scratch, WrittenSpans* written = nullptr);
 void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
                    float left, float right, float bottom, float top, float distance);
