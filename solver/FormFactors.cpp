@@ -56,6 +56,66 @@ bool isWhollyBehind(const Tri& t) {
     return t.vertices[0].z < limit && t.vertices[1].z < limit && t.vertices[2].z < limit;
 }
 
+// A face's own coordinates of a point given in the aligned frame, as the
+// quarter turns of the projection produce them up to their rounding (the
+// turns' cosine is -4.4e-8, not 0): the top face looks along +Z; side s looks
+// along +X, +Y, -X, -Y with its rows along +Z and its columns along +Y, -X,
+// -Y, +X.
+inline void faceCoordinates(const Vec3& p, int face, double& x, double& y, double& z) {
+    switch (face) {
+        case 0: x = p.x; y = p.y; z = p.z; break;
+        case 1: x = p.y; y = p.z; z = p.x; break;
+        case 2: x = -p.x; y = p.z; z = p.y; break;
+        case 3: x = -p.y; y = p.z; z = -p.x; break;
+        default: x = p.x; y = p.z; z = -p.y; break;
+    }
+}
+
+// True when rasterizeFace would draw nothing of a triangle, given in the
+// aligned frame, on one face, decided before it is turned to that face.
+//
+// `slack` (1e-5 of the largest corner magnitude) exceeds both the rounding
+// of the quarter turns and that of near clipping, which moves a corner along
+// an edge and so keeps it a convex combination of the corners: a linear test
+// a.(x, y, z) > slack (1 + |a|) that holds at every corner holds, with room
+// to spare, at every corner the rasterizer projects, whose z is then at
+// least the near distance. With x / z > T for T = 1 + (m + 3) / (N/2) every
+// corner lands more than m columns right of the face; m is 2 plus ten times
+// the edge walk's drift bound of the rasterizer's own side test, taken for the
+// largest column a corner can reach, so that test discards the triangle.
+// Rows need no drift margin: every edge whose ends both lie at or above the
+// top row, or at or below the bottom row, is skipped.
+bool faceCannotDraw(const Tri& aligned, int face, const FaceGrid& grid, float magnitude) {
+    double x[3], y[3], z[3];
+    for (int v = 0; v < 3; ++v) faceCoordinates(aligned.vertices[v], face, x[v], y[v], z[v]);
+    const double slack = 1e-5 * static_cast<double>(magnitude);
+    const double nearDistance = grid.nearDistance;
+    // Behind the near plane: clipping discards it.
+    if (z[0] < nearDistance - slack && z[1] < nearDistance - slack && z[2] < nearDistance - slack) return true;
+    const double half = 0.5 * grid.width;
+    const double rowLimit = 1.0 + 4.0 / grid.width;
+    const double rowSlack = slack * (1.0 + rowLimit);
+    auto allAbove = [&](double ax, double ay, double az, double bound) {
+        for (int v = 0; v < 3; ++v)
+            if (!(ax * x[v] + ay * y[v] + az * z[v] > bound)) return false;
+        return true;
+    };
+    // Above the top row.
+    if (allAbove(0, 1, -rowLimit, rowSlack)) return true;
+    // Below the bottom row: the receiving plane for a side face.
+    if (face == 0 ? allAbove(0, -1, -rowLimit, rowSlack) : allAbove(0, -1, 0, slack)) return true;
+    // Beside the face, left or right.
+    double zLow = std::min(z[0], std::min(z[1], z[2])) - slack;
+    if (zLow < nearDistance) zLow = nearDistance;
+    const double xAbs = std::max(std::fabs(x[0]), std::max(std::fabs(x[1]), std::fabs(x[2]))) + slack;
+    const double widest = half * 1.0001 * xAbs / zLow + 1.0;
+    if (!(widest < 1e8)) return false;
+    const double margin = 2.0 + 10.0 * (2.0 + grid.height * widest * 1.2e-7);
+    const double sideLimit = 1.0 + (margin + 3.0) / half;
+    const double sideSlack = slack * (1.0 + sideLimit);
+    return allAbove(1, 0, -sideLimit, sideSlack) || allAbove(-1, 0, -sideLimit, sideSlack);
+}
+
 }  // namespace
 
 void PatchGroup::computeFormFactorsReference(const GroupArray& groups) {
@@ -103,7 +163,6 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
     const float faceDistance = hemicube->worldWidth() * 0.5f;
     const FaceGrid topGrid(n, n, -faceDistance, faceDistance, -faceDistance, faceDistance);
     const FaceGrid sideGrid(n, half, -faceDistance, faceDistance, 0.0f, faceDistance);
-    const float nearDistance = topGrid.nearDistance;
     float sQuarter, cQuarter;
     sinCos(-(kPi * 0.5f), sQuarter, cQuarter);
 
@@ -137,19 +196,30 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
                     t.vertices[v] = p;
                 }
                 if (isWhollyBehind(t)) continue;
-                if (!(t.vertices[0].z < nearDistance && t.vertices[1].z < nearDistance &&
-                      t.vertices[2].z < nearDistance)) {
+                float magnitude = 0.0f;
+                for (const Vec3& p : t.vertices) {
+                    const float m = std::fabs(p.x) + std::fabs(p.y) + std::fabs(p.z);
+                    if (m > magnitude) magnitude = m;
+                }
+                bool drawn[5];
+                int lastSide = -1;
+                for (int f = 0; f < 5; ++f) {
+                    drawn[f] = !faceCannotDraw(t, f, f == 0 ? topGrid : sideGrid, magnitude);
+                    if (drawn[f] && f > 0) lastSide = f - 1;
+                }
+                if (drawn[0]) {
                     rasterizeFace(ws.top.data(), ws.rowOffset.data(), t, item, topGrid, ws.scratch, &ws.written[0]);
                 }
-                for (Vec3& p : t.vertices) {
-                    p.rotateY(sQuarter, cQuarter);
-                    p.rotateZ(sQuarter, cQuarter);
-                }
-                rasterizeFace(ws.sides[0].data(), ws.rowOffset.data(), t, item, sideGrid, ws.scratch, &ws.written[1]);
-                for (int s = 1; s < 4; ++s) {
-                    for (Vec3& p : t.vertices) p.rotateY(sQuarter, cQuarter);
-                    rasterizeFace(ws.sides[s].data(), ws.rowOffset.data(), t, item, sideGrid, ws.scratch,
-                                  &ws.written[s + 1]);
+                // The quarter turns accumulate on t, up to the last side drawn.
+                for (int s = 0; s <= lastSide; ++s) {
+                    for (Vec3& p : t.vertices) {
+                        p.rotateY(sQuarter, cQuarter);
+                        if (s == 0) p.rotateZ(sQuarter, cQuarter);
+                    }
+                    if (drawn[s + 1]) {
+                        rasterizeFace(ws.sides[s].data(), ws.rowOffset.data(), t, item, sideGrid, ws.scratch,
+                                      &ws.written[s + 1]);
+                    }
                 }
             }
         }
