@@ -29,11 +29,8 @@ FormFactorWorkspace::FormFactorWorkspace(const Hemicube& hemicube) : resolution(
 }
 
 void FormFactorWorkspace::reserveRow(int groupCount) {
-    const size_t length = static_cast<size_t>(4) * groupCount;
-    if (dense.size() < length) {
-        dense.resize(length, 0.0f);
-        touched.resize((length + 63) / 64, 0);
-    }
+    const size_t length = static_cast<size_t>(4) * groupCount + 1;
+    if (dense.size() < length) dense.resize(length, 0.0f);
 }
 
 namespace {
@@ -207,8 +204,10 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
                     drawn[f] = !faceCannotDraw(t, f, f == 0 ? topGrid : sideGrid, magnitude);
                     if (drawn[f] && f > 0) lastSide = f - 1;
                 }
+                bool filled = false;
                 if (drawn[0]) {
-                    rasterizeFace(ws.top.data(), ws.rowOffset.data(), t, item, topGrid, ws.scratch, &ws.written[0]);
+                    filled = rasterizeFace(ws.top.data(), ws.rowOffset.data(), t, item, topGrid, ws.scratch,
+                                           &ws.written[0]);
                 }
                 // The quarter turns accumulate on t, up to the last side drawn.
                 for (int s = 0; s <= lastSide; ++s) {
@@ -217,20 +216,22 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
                         if (s == 0) p.rotateZ(sQuarter, cQuarter);
                     }
                     if (drawn[s + 1]) {
-                        rasterizeFace(ws.sides[s].data(), ws.rowOffset.data(), t, item, sideGrid, ws.scratch,
-                                      &ws.written[s + 1]);
+                        filled |= rasterizeFace(ws.sides[s].data(), ws.rowOffset.data(), t, item, sideGrid,
+                                                ws.scratch, &ws.written[s + 1]);
                     }
                 }
+                // Items come in ascending order, so the list stays sorted.
+                if (filled) ws.drawn.push_back(item);
             }
         }
 
         // Accumulate in the reference order (top face, then sides 0..3, each
-        // in pixel order) into the dense row, remembering what was touched.
-        // Only the written spans can hold an item; they are cleared as they
-        // are read, which leaves the buffers clean for the next view.
-        float* dense = ws.dense.data();
-        std::uint64_t* touched = ws.touched.data();
-        int touchedCount = 0;
+        // in pixel order) into the dense row. Only the written spans can
+        // hold an item; they are cleared as they are read, which leaves the
+        // buffers clean for the next view. An empty pixel (item -1) or an
+        // item seen from behind adds into slot 0, so every real entry gets
+        // exactly the reference's additions in the reference's order.
+        float* slots = ws.dense.data();
         auto drain = [&](HemicubePixel* face, WrittenSpans& spans, const float* table) {
             for (int r = spans.lowRow; r <= spans.highRow; ++r) {
                 const int from = spans.first[r], to = spans.last[r];
@@ -238,16 +239,8 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
                 HemicubePixel* px = face + ws.rowOffset[r];
                 const float* delta = table + ws.rowOffset[r];
                 for (int c = from; c <= to; ++c) {
-                    const int item = px[c].item;
-                    if (item >= 0 && !px[c].facesAway) {
-                        std::uint64_t& word = touched[item >> 6];
-                        const std::uint64_t bit = std::uint64_t(1) << (item & 63);
-                        if (!(word & bit)) {
-                            word |= bit;
-                            ++touchedCount;
-                        }
-                        dense[item] += delta[c];
-                    }
+                    const int slot = px[c].facesAway ? 0 : px[c].item + 1;
+                    slots[slot] += delta[c];
                     px[c] = HemicubePixel();
                 }
                 spans.first[r] = 1 << 30;
@@ -258,19 +251,16 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
         };
         drain(ws.top.data(), ws.written[0], hemicube->faceTable(0));
         for (int s = 0; s < 4; ++s) drain(ws.sides[s].data(), ws.written[s + 1], hemicube->faceTable(1));
-        // The touched bits, word by word, give the entries in index order.
-        row.entries.reserve(static_cast<size_t>(touchedCount));
-        const int words = (4 * groupCount + 63) / 64;
-        for (int w = 0; w < words && touchedCount > 0; ++w) {
-            std::uint64_t word = touched[w];
-            touched[w] = 0;
-            while (word) {
-                const int item = w * 64 + __builtin_ctzll(word);
-                word &= word - 1;
-                --touchedCount;
-                if (dense[item] != 0.0f) row.entries.push_back({item, dense[item]});
-                dense[item] = 0.0f;
-            }
+        slots[0] = 0.0f;
+        // Every entry that can be non-zero belongs to a drawn item.
+        size_t nonZero = 0;
+        for (const int item : ws.drawn) nonZero += slots[item + 1] != 0.0f;
+        row.entries.reserve(nonZero);
+        for (const int item : ws.drawn) {
+            const float value = slots[item + 1];
+            if (value != 0.0f) row.entries.push_back({item, value});
+            slots[item + 1] = 0.0f;
         }
+        ws.drawn.clear();
     }
 }

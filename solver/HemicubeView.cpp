@@ -121,7 +121,7 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
     rasterizeFace(buffer, rowOffset, tri, item, FaceGrid(width, height, left, right, bottom, distance), scratch);
 }
 
-void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
+bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
                    FaceScratch& scratch, WrittenSpans* written) {
     const int width = grid.width;
     const int height = grid.height;
@@ -141,7 +141,7 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
                 pick = k;
             }
         }
-        if (best < nearDistance) return;
+        if (best < nearDistance) return false;
         const Vec3 C = c[pick];
         const float k = 1.0f / (C.z - c[i].z);
         const float along = nearDistance - c[i].z;
@@ -178,7 +178,7 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
             magnitude = m > magnitude ? m : magnitude;
         }
         const double drift = 2.0 + static_cast<double>(height) * magnitude * 1.2e-7;
-        if (lo > xMaxPx + drift || hi < xMinPx - drift) return;
+        if (lo > xMaxPx + drift || hi < xMinPx - drift) return false;
     }
 
     // The edges that reach the face, with their ends ordered bottom to top.
@@ -202,7 +202,7 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
         if (startRow - yMinPx < firstRow) firstRow = startRow - yMinPx;
         if (endRow - yMinPx > lastRow) lastRow = endRow - yMinPx;
     }
-    if (edgeCount == 0) return;
+    if (edgeCount == 0) return false;
 
     int* xMaxOfRow = scratch.xMaxOfRow.data();
     int* xMinOfRow = scratch.xMinOfRow.data();
@@ -271,4 +271,5 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
             z += slope;
         }
     }
+    return facingKnown;
 }

@@ -121,8 +121,9 @@ struct FaceGrid {
 // used: the face's extent upward is given by `height`.
 void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
                    float left, float right, float bottom, float top, float distance, FaceScratch& scratch);
-// With `written`, every filled span is recorded there.
-void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
+// With `written`, every filled span is recorded there. True when any row
+// was filled.
+bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
                    FaceScratch& scratch, WrittenSpans* written = nullptr);
 void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
                    float left, float right, float bottom, float top, float distance);
