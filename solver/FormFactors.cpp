@@ -4,26 +4,35 @@
 // formulation: a freshly allocated view per element, every element cloned
 // and turned by angle for every view, a dense row. The fast path, used by
 // the solver, keeps one workspace per thread, turns points with sines and
-// cosines computed once per view, skips the top face for elements wholly
-// behind its near plane and every face for elements wholly behind the
-// receiving plane (the reference draws nothing for either), and stores rows
-// sparsely.
+// cosines computed once per view, skips every face that provably draws
+// nothing of an element (behind the receiving plane, behind a face's near
+// plane, beyond a face's edges), fills depth and slot planes four pixels at
+// a time, reads and clears only the spans written, and stores rows sparsely.
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
-#include <cstdint>
 #include <memory>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "FormFactorWorkspace.h"
 #include "HemicubeView.h"
 #include "PatchGroup.h"
 
+void FaceDepths::assign(size_t pixels) {
+    depth.assign(pixels, FLT_MAX);
+    slot.assign(pixels, 0);
+}
+
 FormFactorWorkspace::FormFactorWorkspace(const Hemicube& hemicube) : resolution(hemicube.resolution()) {
     const int n = resolution;
-    top.assign(static_cast<size_t>(n) * n, HemicubePixel());
-    for (std::vector<HemicubePixel>& side : sides) side.assign(static_cast<size_t>(n) * n / 2, HemicubePixel());
+    faces[0].assign(static_cast<size_t>(n) * n);
+    for (int s = 1; s < 5; ++s) faces[s].assign(static_cast<size_t>(n) * n / 2);
     rowOffset.resize(n);
     for (int r = 0; r < n; ++r) rowOffset[r] = r * n;
     scratch.reserve(n);
+    zOfColumn.resize(n + 4);
     written[0].reset(n);
     for (int s = 1; s < 5; ++s) written[s].reset(n / 2);
 }
@@ -111,6 +120,70 @@ bool faceCannotDraw(const Tri& aligned, int face, const FaceGrid& grid, float ma
     const double sideLimit = 1.0 + (margin + 3.0) / half;
     const double sideSlack = slack * (1.0 + sideLimit);
     return allAbove(1, 0, -sideLimit, sideSlack) || allAbove(-1, 0, -sideLimit, sideSlack);
+}
+
+// The pixels of one face for the spans scanTriangle left in the scratch:
+// the same depth test, depths and order as rasterizeFace's fill (the nearer
+// replaces, the first drawn keeps a tie), on the depth and slot planes. A
+// span's depths are stepped one by one as there; the tests then go four
+// columns at a time. True when any row was filled.
+bool fillFace(FaceDepths& face, FormFactorWorkspace& ws, WrittenSpans& written, const Tri& tri, int item,
+              const FaceGrid& grid, const FaceRows& rows) {
+    const int xMinPx = grid.xMinPx;
+    const int xMaxPx = grid.xMaxPx;
+    const int* xMaxOfRow = ws.scratch.xMaxOfRow.data();
+    const int* xMinOfRow = ws.scratch.xMinOfRow.data();
+    const float* zAtMax = ws.scratch.zAtMax.data();
+    const float* zAtMin = ws.scratch.zAtMin.data();
+    float* zs = ws.zOfColumn.data();
+    bool facingKnown = false;
+    int slot = 0;
+    for (int j = rows.first; j <= rows.last; ++j) {
+        if (xMaxOfRow[j] < xMinPx || xMinOfRow[j] > xMaxPx) continue;
+        if (!facingKnown) {
+            slot = facesAwayFromEye(tri) ? 0 : item + 1;
+            facingKnown = true;
+        }
+        const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
+        const int from = xMinOfRow[j] - xMinPx, to = xMaxOfRow[j] - xMinPx;
+        written.add(j, from, to);
+        const int count = to - from + 1;
+        float z = zAtMin[j];
+        for (int i = 0; i < count; ++i) {
+            zs[i] = z;
+            z += slope;
+        }
+        float* depth = face.depth.data() + ws.rowOffset[j] + from;
+        int* slots = face.slot.data() + ws.rowOffset[j] + from;
+        int i = 0;
+#if defined(__SSE2__)
+        const __m128i slotV = _mm_set1_epi32(slot);
+        for (; i + 4 <= count; i += 4) {
+            const __m128 zV = _mm_loadu_ps(zs + i);
+            const __m128 dV = _mm_loadu_ps(depth + i);
+            const __m128 nearer = _mm_cmplt_ps(zV, dV);  // depth > z; false for NaN
+            _mm_storeu_ps(depth + i, _mm_or_ps(_mm_and_ps(nearer, zV), _mm_andnot_ps(nearer, dV)));
+            const __m128i mask = _mm_castps_si128(nearer);
+            const __m128i sV = _mm_loadu_si128(reinterpret_cast<const __m128i*>(slots + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(slots + i),
+                             _mm_or_si128(_mm_and_si128(mask, slotV), _mm_andnot_si128(mask, sV)));
+        }
+#endif
+        for (; i < count; ++i) {
+            if (depth[i] > zs[i]) {
+                depth[i] = zs[i];
+                slots[i] = slot;
+            }
+        }
+    }
+    return facingKnown;
+}
+
+// Draws one element, already in a face's frame, onto that face.
+bool drawOnFace(FormFactorWorkspace& ws, int face, const Tri& tri, int item, const FaceGrid& grid) {
+    FaceRows rows;
+    if (!scanTriangle(tri, grid, ws.scratch, rows)) return false;
+    return fillFace(ws.faces[face], ws, ws.written[face], tri, item, grid, rows);
 }
 
 }  // namespace
@@ -206,8 +279,7 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
                 }
                 bool filled = false;
                 if (drawn[0]) {
-                    filled = rasterizeFace(ws.top.data(), ws.rowOffset.data(), t, item, topGrid, ws.scratch,
-                                           &ws.written[0]);
+                    filled = drawOnFace(ws, 0, t, item, topGrid);
                 }
                 // The quarter turns accumulate on t, up to the last side drawn.
                 for (int s = 0; s <= lastSide; ++s) {
@@ -216,8 +288,7 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
                         if (s == 0) p.rotateZ(sQuarter, cQuarter);
                     }
                     if (drawn[s + 1]) {
-                        filled |= rasterizeFace(ws.sides[s].data(), ws.rowOffset.data(), t, item, sideGrid,
-                                                ws.scratch, &ws.written[s + 1]);
+                        filled |= drawOnFace(ws, s + 1, t, item, sideGrid);
                     }
                 }
                 // Items come in ascending order, so the list stays sorted.
@@ -232,25 +303,24 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
         // item seen from behind adds into slot 0, so every real entry gets
         // exactly the reference's additions in the reference's order.
         float* slots = ws.dense.data();
-        auto drain = [&](HemicubePixel* face, WrittenSpans& spans, const float* table) {
+        auto drain = [&](FaceDepths& face, WrittenSpans& spans, const float* table) {
             for (int r = spans.lowRow; r <= spans.highRow; ++r) {
                 const int from = spans.first[r], to = spans.last[r];
                 if (from > to) continue;
-                HemicubePixel* px = face + ws.rowOffset[r];
-                const float* delta = table + ws.rowOffset[r];
-                for (int c = from; c <= to; ++c) {
-                    const int slot = px[c].facesAway ? 0 : px[c].item + 1;
-                    slots[slot] += delta[c];
-                    px[c] = HemicubePixel();
-                }
+                const int offset = ws.rowOffset[r];
+                int* slot = face.slot.data() + offset;
+                const float* delta = table + offset;
+                for (int c = from; c <= to; ++c) slots[slot[c]] += delta[c];
+                std::fill(slot + from, slot + to + 1, 0);
+                std::fill(face.depth.data() + offset + from, face.depth.data() + offset + to + 1, FLT_MAX);
                 spans.first[r] = 1 << 30;
                 spans.last[r] = -1;
             }
             spans.lowRow = 0;
             spans.highRow = -1;
         };
-        drain(ws.top.data(), ws.written[0], hemicube->faceTable(0));
-        for (int s = 0; s < 4; ++s) drain(ws.sides[s].data(), ws.written[s + 1], hemicube->faceTable(1));
+        drain(ws.faces[0], ws.written[0], hemicube->faceTable(0));
+        for (int s = 1; s < 5; ++s) drain(ws.faces[s], ws.written[s], hemicube->faceTable(1));
         slots[0] = 0.0f;
         // Every entry that can be non-zero belongs to a drawn item.
         size_t nonZero = 0;

@@ -121,9 +121,11 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
     rasterizeFace(buffer, rowOffset, tri, item, FaceGrid(width, height, left, right, bottom, distance), scratch);
 }
 
-bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
-                   FaceScratch& scratch, WrittenSpans* written) {
-    const int width = grid.width;
+namespace {
+
+// Near clipping and perspective projection of the three corners. False when
+// the triangle lies wholly behind the near plane or wholly beside the face.
+bool clipAndProject(const Tri& tri, const FaceGrid& grid, ScreenCorner s[3]) {
     const int height = grid.height;
     const float distance = grid.distance;
     // Near clipping moves a corner along one edge onto the plane; the
@@ -151,7 +153,6 @@ bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
     }
 
     const float scale = grid.scale;
-    ScreenCorner s[3];
     for (int i = 0; i < 3; ++i) {
         const float r = 1.0f / c[i].z;
         const float xp = distance * c[i].x * r;
@@ -160,8 +161,6 @@ bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
     }
     const int xMinPx = grid.xMinPx;
     const int xMaxPx = grid.xMaxPx;
-    const int yMinPx = grid.yMinPx;
-    const int yMaxPx = grid.yMaxPx;
 
     // A triangle wholly to the left or right of the face fills no pixel: the
     // edge walk interpolates between the corners' columns, and its float
@@ -171,7 +170,8 @@ bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
     {
         int lo = s[0].x, hi = s[0].x;
         double magnitude = 0.0;
-        for (const ScreenCorner& corner : s) {
+        for (int i = 0; i < 3; ++i) {
+            const ScreenCorner& corner = s[i];
             lo = corner.x < lo ? corner.x : lo;
             hi = corner.x > hi ? corner.x : hi;
             const double m = corner.x < 0 ? -static_cast<double>(corner.x) : corner.x;
@@ -180,7 +180,17 @@ bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
         const double drift = 2.0 + static_cast<double>(height) * magnitude * 1.2e-7;
         if (lo > xMaxPx + drift || hi < xMinPx - drift) return false;
     }
+    return true;
+}
 
+// The edge walk: every row an edge reaches gets the leftmost and rightmost
+// column the edges give it, with their depths. False when no edge reaches
+// the face.
+bool walkEdges(const ScreenCorner s[3], const FaceGrid& grid, FaceScratch& scratch, FaceRows& rows) {
+    const int width = grid.width;
+    const int height = grid.height;
+    const int yMinPx = grid.yMinPx;
+    const int yMaxPx = grid.yMaxPx;
     // The edges that reach the face, with their ends ordered bottom to top.
     struct Edge {
         ScreenCorner a, b;
@@ -237,7 +247,21 @@ bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
         }
     }
 
-    for (int j = firstRow; j <= lastRow; ++j) {
+    rows.first = firstRow;
+    rows.last = lastRow;
+    return true;
+}
+
+// Spans that reach beyond the face are cut at its edges, their end depths
+// moved along the span's slope.
+void clipSpans(const FaceGrid& grid, FaceScratch& scratch, const FaceRows& rows) {
+    const int xMinPx = grid.xMinPx;
+    const int xMaxPx = grid.xMaxPx;
+    int* xMaxOfRow = scratch.xMaxOfRow.data();
+    int* xMinOfRow = scratch.xMinOfRow.data();
+    float* zAtMax = scratch.zAtMax.data();
+    float* zAtMin = scratch.zAtMin.data();
+    for (int j = rows.first; j <= rows.last; ++j) {
         // The slope before either correction; only a clipped span needs it.
         if (xMaxOfRow[j] <= xMaxPx && xMinOfRow[j] >= xMinPx) continue;
         const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
@@ -250,13 +274,34 @@ bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
             xMinOfRow[j] = xMinPx;
         }
     }
+}
 
+}  // namespace
+
+bool scanTriangle(const Tri& tri, const FaceGrid& grid, FaceScratch& scratch, FaceRows& rows) {
+    ScreenCorner s[3];
+    if (!clipAndProject(tri, grid, s)) return false;
+    if (!walkEdges(s, grid, scratch, rows)) return false;
+    clipSpans(grid, scratch, rows);
+    return true;
+}
+
+bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
+                   FaceScratch& scratch) {
+    FaceRows rows;
+    if (!scanTriangle(tri, grid, scratch, rows)) return false;
+    const int xMinPx = grid.xMinPx;
+    const int xMaxPx = grid.xMaxPx;
+    const int* xMaxOfRow = scratch.xMaxOfRow.data();
+    const int* xMinOfRow = scratch.xMinOfRow.data();
+    const float* zAtMax = scratch.zAtMax.data();
+    const float* zAtMin = scratch.zAtMin.data();
     // Facing: which side of the triangle's plane the eye (the origin) is on,
     // from the corners as they were before clipping. Decided only once a row
     // is actually filled.
     bool facingKnown = false;
     bool facesAway = true;
-    for (int j = firstRow; j <= lastRow; ++j) {
+    for (int j = rows.first; j <= rows.last; ++j) {
         if (xMaxOfRow[j] < xMinPx || xMinOfRow[j] > xMaxPx) continue;
         if (!facingKnown) {
             facesAway = facesAwayFromEye(tri);
@@ -265,7 +310,6 @@ bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
         const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
         float z = zAtMin[j];
         HemicubePixel* rowPixels = buffer + rowOffset[j];
-        if (written) written->add(j, xMinOfRow[j] - xMinPx, xMaxOfRow[j] - xMinPx);
         for (int col = xMinOfRow[j] - xMinPx; col <= xMaxOfRow[j] - xMinPx; ++col) {
             rowPixels[col].depthTest(item, z, facesAway);
             z += slope;

@@ -75,34 +75,6 @@ struct FaceScratch {
     }
 };
 
-// The columns of each row of one face that fills have reached since the last
-// reset: [first[row], last[row]], empty when first > last. A face is then
-// read and cleared over those spans only, in pixel order; every pixel
-// outside them still holds its initial value.
-struct WrittenSpans {
-    std::vector<int> first;
-    std::vector<int> last;
-    int lowRow = 0;    // rows lowRow .. highRow may hold spans
-    int highRow = -1;
-
-    void reset(int height) {
-        first.assign(height, 1 << 30);
-        last.assign(height, -1);
-        lowRow = 0;
-        highRow = -1;
-    }
-    void add(int row, int from, int to) {
-        if (from < first[row]) first[row] = from;
-        if (to > last[row]) last[row] = to;
-        if (highRow < lowRow) {
-            lowRow = highRow = row;
-        } else {
-            if (row < lowRow) lowRow = row;
-            if (row > highRow) highRow = row;
-        }
-    }
-};
-
 // The pixel grid of one face: its size, the projection's distance and near
 // plane, and the pixel coordinates of its edges.
 struct FaceGrid {
@@ -121,9 +93,21 @@ struct FaceGrid {
 // used: the face's extent upward is given by `height`.
 void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
                    float left, float right, float bottom, float top, float distance, FaceScratch& scratch);
-// With `written`, every filled span is recorded there. True when any row
-// was filled.
+// True when any row was filled.
 bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
-                   FaceScratch& scratch, WrittenSpans* written = nullptr);
+                   FaceScratch& scratch);
+
+// The rows first .. last of a FaceScratch that scanTriangle has filled.
+struct FaceRows {
+    int first = 0;
+    int last = -1;
+};
+
+// The stages of rasterizeFace before the pixels: near clipping, projection,
+// the edge walk and the cutting of spans at the face's edges. False when the
+// triangle reaches no row of the face; otherwise every row j of `rows` whose
+// span [xMinOfRow[j], xMaxOfRow[j]] (in grid columns) meets the face is one
+// that rasterizeFace fills, from depth zAtMin[j] to zAtMax[j].
+bool scanTriangle(const Tri& tri, const FaceGrid& grid, FaceScratch& scratch, FaceRows& rows);
 void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
                    float left, float right, float bottom, float top, float distance);
