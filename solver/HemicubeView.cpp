@@ -36,8 +36,15 @@ struct ScreenCorner {
 // triangles, or a cross product too small or large to normalise, take the
 // full computation.
 bool facesAwayFromEye(const Tri& tri) {
-    const Vec3 n = tri.crossProduct();
+    // tri.crossProduct(), written out so that it inlines: the same float
+    // operations in the same order.
     const Vec3& v0 = tri.vertices[0];
+    const Vec3& v1 = tri.vertices[1];
+    const Vec3& v2 = tri.vertices[2];
+    const float vx = v2.x - v0.x, vy = v2.y - v0.y, vz = v2.z - v0.z;
+    const float wx = v1.x - v0.x, wy = v1.y - v0.y, wz = v1.z - v0.z;
+    const Vec3 n(vec3detail::sumOfProducts(vy, wz, -vz, wy), vec3detail::sumOfProducts(vz, wx, -vx, wz),
+                 vec3detail::sumOfProducts(vx, wy, -vy, wx));
     const double sumSq = static_cast<double>(n.x) * n.x + static_cast<double>(n.y) * n.y +
                          static_cast<double>(n.z) * n.z;
     if (sumSq > 1e-30 && sumSq < 1e30) {
