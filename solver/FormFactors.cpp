@@ -260,7 +260,8 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
                 const int item = 4 * g + k;
                 Tri t;
                 for (int v = 0; v < 3; ++v) {
-                    Vec3 p = source.vertices[v] + translation;
+                    const Vec3& q = source.vertices[v];
+                    Vec3 p(q.x + translation.x, q.y + translation.y, q.z + translation.z);
                     p.rotateX(sX, cX);
                     p.rotateY(sY, cY);
                     t.vertices[v] = p;
@@ -271,10 +272,26 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
                     const float m = std::fabs(p.x) + std::fabs(p.y) + std::fabs(p.z);
                     if (m > magnitude) magnitude = m;
                 }
+                // The near-plane test of faceCannotDraw for all faces at once,
+                // from the deepest corner each face sees: the cheap common case.
+                const double nearLimit =
+                    static_cast<double>(topGrid.nearDistance) - 1e-5 * static_cast<double>(magnitude);
+                float minX = t.vertices[0].x, maxX = minX, minY = t.vertices[0].y, maxY = minY;
+                float maxZ = t.vertices[0].z;
+                for (int v = 1; v < 3; ++v) {
+                    const Vec3& p = t.vertices[v];
+                    minX = std::min(minX, p.x);
+                    maxX = std::max(maxX, p.x);
+                    minY = std::min(minY, p.y);
+                    maxY = std::max(maxY, p.y);
+                    maxZ = std::max(maxZ, p.z);
+                }
+                const float deepest[5] = {maxZ, maxX, maxY, -minX, -minY};
                 bool drawn[5];
                 int lastSide = -1;
                 for (int f = 0; f < 5; ++f) {
-                    drawn[f] = !faceCannotDraw(t, f, f == 0 ? topGrid : sideGrid, magnitude);
+                    drawn[f] = !(deepest[f] < nearLimit) &&
+                               !faceCannotDraw(t, f, f == 0 ? topGrid : sideGrid, magnitude);
                     if (drawn[f] && f > 0) lastSide = f - 1;
                 }
                 bool filled = false;
