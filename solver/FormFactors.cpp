@@ -90,7 +90,8 @@ inline void faceCoordinates(const Vec3& p, int face, double& x, double& y, doubl
 // the edge walk's drift bound of the rasterizer's own side test, taken for the
 // largest column a corner can reach, so that test discards the triangle.
 // Rows need no drift margin: every edge whose ends both lie at or above the
-// top row, or at or below the bottom row, is skipped.
+// top row, or at or below the bottom row, is skipped. (The rounding of the
+// projection is below 6 parts in 10^7, far inside the 1e-4 of the limits.)
 bool faceCannotDraw(const Tri& aligned, int face, const FaceGrid& grid, float magnitude) {
     double x[3], y[3], z[3];
     for (int v = 0; v < 3; ++v) faceCoordinates(aligned.vertices[v], face, x[v], y[v], z[v]);
@@ -99,17 +100,26 @@ bool faceCannotDraw(const Tri& aligned, int face, const FaceGrid& grid, float ma
     // Behind the near plane: clipping discards it.
     if (z[0] < nearDistance - slack && z[1] < nearDistance - slack && z[2] < nearDistance - slack) return true;
     const double half = 0.5 * grid.width;
-    const double rowLimit = 1.0 + 4.0 / grid.width;
-    const double rowSlack = slack * (1.0 + rowLimit);
     auto allAbove = [&](double ax, double ay, double az, double bound) {
         for (int v = 0; v < 3; ++v)
             if (!(ax * x[v] + ay * y[v] + az * z[v] > bound)) return false;
         return true;
     };
-    // Above the top row.
-    if (allAbove(0, 1, -rowLimit, rowSlack)) return true;
-    // Below the bottom row: the receiving plane for a side face.
-    if (face == 0 ? allAbove(0, -1, -rowLimit, rowSlack) : allAbove(0, -1, 0, slack)) return true;
+    // Above the top row: y / z >= (1 - 2/N)(1 + 1e-4) puts every corner in
+    // row N/2 - 1 or higher, where every edge starts at or above the top row.
+    const double topLimit = (1.0 - 2.0 / grid.width) * (1.0 + 1e-4);
+    if (allAbove(0, 1, -topLimit, slack * (1.0 + topLimit))) return true;
+    // Below the bottom row: on the top face y / z <= -(1 + 1e-4) puts every
+    // corner in row -N/2 or lower; on a side face y / z <= (2/N)(1 - 1e-4)
+    // truncates every corner to row 0 or lower (elements in or near the
+    // receiving plane, and those behind it).
+    if (face == 0) {
+        const double bottomLimit = 1.0 + 1e-4;
+        if (allAbove(0, -1, -bottomLimit, slack * (1.0 + bottomLimit))) return true;
+    } else {
+        const double bottomLimit = (2.0 / grid.width) * (1.0 - 1e-4);
+        if (allAbove(0, -1, bottomLimit, slack * (1.0 + bottomLimit))) return true;
+    }
     // Beside the face, left or right.
     double zLow = std::min(z[0], std::min(z[1], z[2])) - slack;
     if (zLow < nearDistance) zLow = nearDistance;
