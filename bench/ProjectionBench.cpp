@@ -3,10 +3,11 @@
 // times one projection of every group: by the solver's path once for each
 // thread count given, and, when PLAIN is 1, by the plain formulation on one
 // thread. Every run's rows are compared bit for bit with the first one's.
-// Prints one line in key=value form: groups, seconds per run, the speed-up
-// of each threaded run over the plain one, whether all rows were identical,
-// and the form-factor bytes per row.
+// Prints one line in key=value form: groups, wall and processor seconds per
+// run, the wall-time speed-up of each threaded run over the plain one,
+// whether all rows were identical, and the form-factor bytes per row.
 #include <omp.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -30,6 +31,14 @@ struct FileCloser {
 double now() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Processor seconds of the whole process, all threads: on a busy machine a
+// steadier measure of the work than the wall time.
+double processorSeconds() {
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + 1e-6 * (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
 }
 
 // Every group's rows, as (index, value bits) pairs in order.
@@ -76,9 +85,9 @@ int main(int argc, char** argv) {
         line = "groups=" + std::to_string(groups);
         std::vector<std::vector<FormFactorEntry>> first;
         bool identical = true;
-        auto record = [&](const char* key, double seconds) {
-            char buf[64];
-            std::snprintf(buf, sizeof buf, " %s=%.3f", key, seconds);
+        auto record = [&](const std::string& key, double seconds, double processor) {
+            char buf[96];
+            std::snprintf(buf, sizeof buf, " %s_s=%.3f %s_cpu=%.3f", key.c_str(), seconds, key.c_str(), processor);
             line += buf;
             auto rows = takeRows(solver);
             if (first.empty()) first = std::move(rows);
@@ -86,20 +95,20 @@ int main(int argc, char** argv) {
         };
         double plainSeconds = 0.0;
         if (plain) {
-            const double start = now();
+            const double start = now(), cpu = processorSeconds();
             for (int g = 0; g < groups; ++g) solver.groups[g]->computeFormFactorsReference(solver.groups);
             plainSeconds = now() - start;
-            record("plain_s", plainSeconds);
+            record("plain", plainSeconds, processorSeconds() - cpu);
         }
         long long rowCount = 0, bytes = 0;
         for (int a = 6; a < argc; ++a) {
             const int threads = std::atoi(argv[a]);
             for (int g = 0; g < groups; ++g) solver.groups[g]->resetSolution();
             omp_set_num_threads(threads > 0 ? threads : 1);
-            const double start = now();
+            const double start = now(), cpu = processorSeconds();
             solver.projectAll();
             const double seconds = now() - start;
-            record(("fast" + std::to_string(threads) + "_s").c_str(), seconds);
+            record("fast" + std::to_string(threads), seconds, processorSeconds() - cpu);
             if (plain) {
                 char buf[64];
                 std::snprintf(buf, sizeof buf, " speedup%d=%.2f", threads, plainSeconds / seconds);

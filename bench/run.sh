@@ -61,14 +61,17 @@ part() { case " $PARTS " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
 if part 1; then
   echo "1. Projection of every group once, Cornell room, N = 64, -w 2: plain formulation (1 thread) against"
   echo "   the solver's path on ${THREADS// /, } thread(s); seconds of wall time"
-  header="$(printf "%7s %9s" groups plain)"
-  for t in $THREADS; do header="$header$(printf " %9s %9s" "fast_$t" "speedup_$t")"; done
+  echo "   (cpu: processor seconds of all threads, steadier than wall time on a busy machine)"
+  header="$(printf "%7s %9s %9s" groups plain plain_cpu)"
+  for t in $THREADS; do header="$header$(printf " %9s %9s %10s" "fast_$t" "fast_${t}_cpu" "speedup_$t")"; done
   printf "%s %9s %9s\n" "$header" identical bytes/row
   for a in $PLAIN_AREAS; do
     # shellcheck disable=SC2086
     r="$("$PROJECTION" "$MODEL" "$OUT/h64.hc" 2 "$a" 1 $THREADS)" || { echo "$r"; echo "bench: rows differ" >&2; exit 1; }
-    row="$(printf "%7s %9s" "$(field "$r" groups)" "$(field "$r" plain_s)")"
-    for t in $THREADS; do row="$row$(printf " %9s %9s" "$(field "$r" "fast${t}_s")" "$(field "$r" "speedup$t")")"; done
+    row="$(printf "%7s %9s %9s" "$(field "$r" groups)" "$(field "$r" plain_s)" "$(field "$r" plain_cpu)")"
+    for t in $THREADS; do
+      row="$row$(printf " %9s %9s %10s" "$(field "$r" "fast${t}_s")" "$(field "$r" "fast${t}_cpu")" "$(field "$r" "speedup$t")")"
+    done
     printf "%s %9s %9s\n" "$row" "$(field "$r" identical)" "$(field "$r" bytes_per_row)"
   done
   echo
