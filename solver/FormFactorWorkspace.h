@@ -24,11 +24,15 @@ struct WrittenSpans {
     void add(int row, int from, int to) {
         if (from < first[row]) first[row] = from;
         if (to > last[row]) last[row] = to;
+    }
+    // Widens the row range by the rows low .. high that add() was given.
+    void addRows(int low, int high) {
         if (highRow < lowRow) {
-            lowRow = highRow = row;
+            lowRow = low;
+            highRow = high;
         } else {
-            if (row < lowRow) lowRow = row;
-            if (row > highRow) highRow = row;
+            if (low < lowRow) lowRow = low;
+            if (high > highRow) highRow = high;
         }
     }
 };

@@ -52,12 +52,8 @@ namespace {
 // largest corner magnitude, every corner (and every corner that near
 // clipping moves between two of them) projects to a row at or below the
 // face's bottom row, and every edge is skipped.
-bool isWhollyBehind(const Tri& t) {
-    float magnitude = 0.0f;
-    for (const Vec3& p : t.vertices) {
-        const float m = std::fabs(p.x) + std::fabs(p.y) + std::fabs(p.z);
-        if (m > magnitude) magnitude = m;
-    }
+// `magnitude` is the largest |x| + |y| + |z| of a corner.
+bool isWhollyBehind(const Tri& t, float magnitude) {
     const float limit = -1e-5f * magnitude;
     return t.vertices[0].z < limit && t.vertices[1].z < limit && t.vertices[2].z < limit;
 }
@@ -148,12 +144,15 @@ bool fillFace(FaceDepths& face, FormFactorWorkspace& ws, WrittenSpans& written, 
     float* zs = ws.zOfColumn.data();
     bool facingKnown = false;
     int slot = 0;
+    int lowRow = rows.last + 1, highRow = rows.first - 1;
     for (int j = rows.first; j <= rows.last; ++j) {
         if (xMaxOfRow[j] < xMinPx || xMinOfRow[j] > xMaxPx) continue;
         if (!facingKnown) {
             slot = facesAwayFromEye(tri) ? 0 : item + 1;
             facingKnown = true;
+            lowRow = j;
         }
+        highRow = j;
         const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
         const int from = xMinOfRow[j] - xMinPx, to = xMaxOfRow[j] - xMinPx;
         written.add(j, from, to);
@@ -186,6 +185,7 @@ bool fillFace(FaceDepths& face, FormFactorWorkspace& ws, WrittenSpans& written, 
             }
         }
     }
+    if (facingKnown) written.addRows(lowRow, highRow);
     return facingKnown;
 }
 
@@ -276,12 +276,12 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
                     p.rotateY(sY, cY);
                     t.vertices[v] = p;
                 }
-                if (isWhollyBehind(t)) continue;
                 float magnitude = 0.0f;
                 for (const Vec3& p : t.vertices) {
                     const float m = std::fabs(p.x) + std::fabs(p.y) + std::fabs(p.z);
                     if (m > magnitude) magnitude = m;
                 }
+                if (isWhollyBehind(t, magnitude)) continue;
                 // The near-plane test of faceCannotDraw for all faces at once,
                 // from the deepest corner each face sees: the cheap common case.
                 const double nearLimit =
