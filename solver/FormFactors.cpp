@@ -63,14 +63,13 @@ bool isWhollyBehind(const Tri& t, float magnitude) {
 // turns' cosine is -4.4e-8, not 0): the top face looks along +Z; side s looks
 // along +X, +Y, -X, -Y with its rows along +Z and its columns along +Y, -X,
 // -Y, +X.
-inline void faceCoordinates(const Vec3& p, int face, double& x, double& y, double& z) {
-    switch (face) {
-        case 0: x = p.x; y = p.y; z = p.z; break;
-        case 1: x = p.y; y = p.z; z = p.x; break;
-        case 2: x = -p.x; y = p.z; z = p.y; break;
-        case 3: x = -p.y; y = p.z; z = -p.x; break;
-        default: x = p.x; y = p.z; z = -p.y; break;
-    }
+template <int face>
+inline void faceCoordinates(const Vec3& p, double& x, double& y, double& z) {
+    if (face == 0) { x = p.x; y = p.y; z = p.z; }
+    if (face == 1) { x = p.y; y = p.z; z = p.x; }
+    if (face == 2) { x = -p.x; y = p.z; z = p.y; }
+    if (face == 3) { x = -p.y; y = p.z; z = -p.x; }
+    if (face == 4) { x = p.x; y = p.z; z = -p.y; }
 }
 
 // True when rasterizeFace would draw nothing of a triangle, given in the
@@ -88,9 +87,10 @@ inline void faceCoordinates(const Vec3& p, int face, double& x, double& y, doubl
 // Rows need no drift margin: every edge whose ends both lie at or above the
 // top row, or at or below the bottom row, is skipped. (The rounding of the
 // projection is below 6 parts in 10^7, far inside the 1e-4 of the limits.)
-bool faceCannotDraw(const Tri& aligned, int face, const FaceGrid& grid, float magnitude) {
+template <int face>
+bool faceCannotDraw(const Tri& aligned, const FaceGrid& grid, float magnitude) {
     double x[3], y[3], z[3];
-    for (int v = 0; v < 3; ++v) faceCoordinates(aligned.vertices[v], face, x[v], y[v], z[v]);
+    for (int v = 0; v < 3; ++v) faceCoordinates<face>(aligned.vertices[v], x[v], y[v], z[v]);
     const double slack = 1e-5 * static_cast<double>(magnitude);
     const double nearDistance = grid.nearDistance;
     // Behind the near plane: clipping discards it.
@@ -299,11 +299,13 @@ void PatchGroup::computeFormFactors(const GroupArray& groups, FormFactorWorkspac
                 const float deepest[5] = {maxZ, maxX, maxY, -minX, -minY};
                 bool drawn[5];
                 int lastSide = -1;
-                for (int f = 0; f < 5; ++f) {
-                    drawn[f] = !(deepest[f] < nearLimit) &&
-                               !faceCannotDraw(t, f, f == 0 ? topGrid : sideGrid, magnitude);
-                    if (drawn[f] && f > 0) lastSide = f - 1;
-                }
+                drawn[0] = !(deepest[0] < nearLimit) && !faceCannotDraw<0>(t, topGrid, magnitude);
+                drawn[1] = !(deepest[1] < nearLimit) && !faceCannotDraw<1>(t, sideGrid, magnitude);
+                drawn[2] = !(deepest[2] < nearLimit) && !faceCannotDraw<2>(t, sideGrid, magnitude);
+                drawn[3] = !(deepest[3] < nearLimit) && !faceCannotDraw<3>(t, sideGrid, magnitude);
+                drawn[4] = !(deepest[4] < nearLimit) && !faceCannotDraw<4>(t, sideGrid, magnitude);
+                for (int f = 1; f < 5; ++f)
+                    if (drawn[f]) lastSide = f - 1;
                 bool filled = false;
                 if (drawn[0]) {
                     filled = drawOnFace(ws, 0, t, item, topGrid);
