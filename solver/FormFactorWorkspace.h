@@ -21,11 +21,8 @@ struct WrittenSpans {
         lowRow = 0;
         highRow = -1;
     }
-    void add(int row, int from, int to) {
-        if (from < first[row]) first[row] = from;
-        if (to > last[row]) last[row] = to;
-    }
-    // Widens the row range by the rows low .. high that add() was given.
+    // Widens the row range by rows low .. high, whose spans have been
+    // widened in first and last.
     void addRows(int low, int high) {
         if (highRow < lowRow) {
             lowRow = low;

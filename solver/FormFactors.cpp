@@ -142,6 +142,13 @@ bool fillFace(FaceDepths& face, FormFactorWorkspace& ws, WrittenSpans& written, 
     const float* zAtMax = ws.scratch.zAtMax.data();
     const float* zAtMin = ws.scratch.zAtMin.data();
     float* zs = ws.zOfColumn.data();
+    // The planes' and tables' addresses, loaded once: the stores below could
+    // otherwise alias the vectors that hold them.
+    float* const depthPlane = face.depth.data();
+    int* const slotPlane = face.slot.data();
+    const int* const rowOffset = ws.rowOffset.data();
+    int* const spanFirst = written.first.data();
+    int* const spanLast = written.last.data();
     bool facingKnown = false;
     int slot = 0;
     int lowRow = rows.last + 1, highRow = rows.first - 1;
@@ -155,15 +162,16 @@ bool fillFace(FaceDepths& face, FormFactorWorkspace& ws, WrittenSpans& written, 
         highRow = j;
         const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
         const int from = xMinOfRow[j] - xMinPx, to = xMaxOfRow[j] - xMinPx;
-        written.add(j, from, to);
+        if (from < spanFirst[j]) spanFirst[j] = from;
+        if (to > spanLast[j]) spanLast[j] = to;
         const int count = to - from + 1;
         float z = zAtMin[j];
         for (int i = 0; i < count; ++i) {
             zs[i] = z;
             z += slope;
         }
-        float* depth = face.depth.data() + ws.rowOffset[j] + from;
-        int* slots = face.slot.data() + ws.rowOffset[j] + from;
+        float* depth = depthPlane + rowOffset[j] + from;
+        int* slots = slotPlane + rowOffset[j] + from;
         int i = 0;
 #if defined(__SSE2__)
         const __m128i slotV = _mm_set1_epi32(slot);
