@@ -64,7 +64,8 @@ bool sameRows(const std::vector<std::vector<FormFactorEntry>>& a, const std::vec
 
 int main(int argc, char** argv) {
     if (argc < 7) {
-        std::fprintf(stderr, "usage: GlowbakeProjectionBench MODEL HEMICUBE WORLD_WIDTH MAX_AREA PLAIN(0|1) THREADS...\n");
+        std::fprintf(stderr,
+                     "usage: GlowbakeProjectionBench MODEL HEMICUBE WORLD_WIDTH MAX_AREA PLAIN(0|1) THREADS...\n");
         return 1;
     }
     std::unique_ptr<std::FILE, FileCloser> model(std::fopen(argv[1], "r")), cube(std::fopen(argv[2], "rb"));

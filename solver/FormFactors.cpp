@@ -137,10 +137,7 @@ bool fillFace(FaceDepths& face, FormFactorWorkspace& ws, WrittenSpans& written, 
               const FaceGrid& grid, const FaceRows& rows) {
     const int xMinPx = grid.xMinPx;
     const int xMaxPx = grid.xMaxPx;
-    const int* xMaxOfRow = ws.scratch.xMaxOfRow.data();
-    const int* xMinOfRow = ws.scratch.xMinOfRow.data();
-    const float* zAtMax = ws.scratch.zAtMax.data();
-    const float* zAtMin = ws.scratch.zAtMin.data();
+    const RowSpan* span = ws.scratch.rows.data();
     float* zs = ws.zOfColumn.data();
     // The planes' and tables' addresses, loaded once: the stores below could
     // otherwise alias the vectors that hold them.
@@ -153,19 +150,19 @@ bool fillFace(FaceDepths& face, FormFactorWorkspace& ws, WrittenSpans& written, 
     int slot = 0;
     int lowRow = rows.last + 1, highRow = rows.first - 1;
     for (int j = rows.first; j <= rows.last; ++j) {
-        if (xMaxOfRow[j] < xMinPx || xMinOfRow[j] > xMaxPx) continue;
+        if (span[j].xMax < xMinPx || span[j].xMin > xMaxPx) continue;
         if (!facingKnown) {
             slot = facesAwayFromEye(tri) ? 0 : item + 1;
             facingKnown = true;
             lowRow = j;
         }
         highRow = j;
-        const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
-        const int from = xMinOfRow[j] - xMinPx, to = xMaxOfRow[j] - xMinPx;
+        const float slope = (span[j].zAtMax - span[j].zAtMin) / static_cast<float>(span[j].xMax - span[j].xMin);
+        const int from = span[j].xMin - xMinPx, to = span[j].xMax - xMinPx;
         if (from < spanFirst[j]) spanFirst[j] = from;
         if (to > spanLast[j]) spanLast[j] = to;
         const int count = to - from + 1;
-        float z = zAtMin[j];
+        float z = span[j].zAtMin;
         for (int i = 0; i < count; ++i) {
             zs[i] = z;
             z += slope;

@@ -221,15 +221,9 @@ bool walkEdges(const ScreenCorner s[3], const FaceGrid& grid, FaceScratch& scrat
     }
     if (edgeCount == 0) return false;
 
-    int* xMaxOfRow = scratch.xMaxOfRow.data();
-    int* xMinOfRow = scratch.xMinOfRow.data();
-    float* zAtMax = scratch.zAtMax.data();
-    float* zAtMin = scratch.zAtMin.data();
+    RowSpan* span = scratch.rows.data();
     for (int j = firstRow; j <= lastRow; ++j) {
-        xMaxOfRow[j] = -width;
-        xMinOfRow[j] = width;
-        zAtMax[j] = 1.0f;
-        zAtMin[j] = 1.0f;
+        span[j] = {-width, width, 1.0f, 1.0f};
     }
 
     for (int e = 0; e < edgeCount; ++e) {
@@ -241,13 +235,13 @@ bool walkEdges(const ScreenCorner s[3], const FaceGrid& grid, FaceScratch& scrat
         float z = static_cast<float>(edge.startRow - edge.a.y) * dzPerRow + edge.a.depth;
         for (int row = edge.startRow; row <= edge.endRow; ++row) {
             const int j = row - yMinPx;
-            if (static_cast<float>(xMaxOfRow[j]) < x) {
-                xMaxOfRow[j] = static_cast<int>(x);
-                zAtMax[j] = z;
+            if (static_cast<float>(span[j].xMax) < x) {
+                span[j].xMax = static_cast<int>(x);
+                span[j].zAtMax = z;
             }
-            if (static_cast<float>(xMinOfRow[j]) > x) {
-                xMinOfRow[j] = static_cast<int>(x);
-                zAtMin[j] = z;
+            if (static_cast<float>(span[j].xMin) > x) {
+                span[j].xMin = static_cast<int>(x);
+                span[j].zAtMin = z;
             }
             z += dzPerRow;
             x += dxPerRow;
@@ -264,21 +258,18 @@ bool walkEdges(const ScreenCorner s[3], const FaceGrid& grid, FaceScratch& scrat
 void clipSpans(const FaceGrid& grid, FaceScratch& scratch, const FaceRows& rows) {
     const int xMinPx = grid.xMinPx;
     const int xMaxPx = grid.xMaxPx;
-    int* xMaxOfRow = scratch.xMaxOfRow.data();
-    int* xMinOfRow = scratch.xMinOfRow.data();
-    float* zAtMax = scratch.zAtMax.data();
-    float* zAtMin = scratch.zAtMin.data();
+    RowSpan* span = scratch.rows.data();
     for (int j = rows.first; j <= rows.last; ++j) {
         // The slope before either correction; only a clipped span needs it.
-        if (xMaxOfRow[j] <= xMaxPx && xMinOfRow[j] >= xMinPx) continue;
-        const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
-        if (xMaxOfRow[j] > xMaxPx) {
-            zAtMax[j] -= static_cast<float>(xMaxOfRow[j] - xMaxPx) * slope;
-            xMaxOfRow[j] = xMaxPx;
+        if (span[j].xMax <= xMaxPx && span[j].xMin >= xMinPx) continue;
+        const float slope = (span[j].zAtMax - span[j].zAtMin) / static_cast<float>(span[j].xMax - span[j].xMin);
+        if (span[j].xMax > xMaxPx) {
+            span[j].zAtMax -= static_cast<float>(span[j].xMax - xMaxPx) * slope;
+            span[j].xMax = xMaxPx;
         }
-        if (xMinOfRow[j] < xMinPx) {
-            zAtMin[j] -= static_cast<float>(xMinOfRow[j] - xMinPx) * slope;
-            xMinOfRow[j] = xMinPx;
+        if (span[j].xMin < xMinPx) {
+            span[j].zAtMin -= static_cast<float>(span[j].xMin - xMinPx) * slope;
+            span[j].xMin = xMinPx;
         }
     }
 }
@@ -299,25 +290,22 @@ bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
     if (!scanTriangle(tri, grid, scratch, rows)) return false;
     const int xMinPx = grid.xMinPx;
     const int xMaxPx = grid.xMaxPx;
-    const int* xMaxOfRow = scratch.xMaxOfRow.data();
-    const int* xMinOfRow = scratch.xMinOfRow.data();
-    const float* zAtMax = scratch.zAtMax.data();
-    const float* zAtMin = scratch.zAtMin.data();
+    const RowSpan* span = scratch.rows.data();
     // Facing: which side of the triangle's plane the eye (the origin) is on,
     // from the corners as they were before clipping. Decided only once a row
     // is actually filled.
     bool facingKnown = false;
     bool facesAway = true;
     for (int j = rows.first; j <= rows.last; ++j) {
-        if (xMaxOfRow[j] < xMinPx || xMinOfRow[j] > xMaxPx) continue;
+        if (span[j].xMax < xMinPx || span[j].xMin > xMaxPx) continue;
         if (!facingKnown) {
             facesAway = facesAwayFromEye(tri);
             facingKnown = true;
         }
-        const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
-        float z = zAtMin[j];
+        const float slope = (span[j].zAtMax - span[j].zAtMin) / static_cast<float>(span[j].xMax - span[j].xMin);
+        float z = span[j].zAtMin;
         HemicubePixel* rowPixels = buffer + rowOffset[j];
-        for (int col = xMinOfRow[j] - xMinPx; col <= xMaxOfRow[j] - xMinPx; ++col) {
+        for (int col = span[j].xMin - xMinPx; col <= span[j].xMax - xMinPx; ++col) {
             rowPixels[col].depthTest(item, z, facesAway);
             z += slope;
         }
