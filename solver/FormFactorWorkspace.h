@@ -62,7 +62,6 @@ struct FormFactorWorkspace {
     FaceDepths faces[5];  // top, then sides 0..3
     std::vector<int> rowOffset;
     FaceScratch scratch;
-    std::vector<float> zOfColumn;  // a span's depths, one per column
     WrittenSpans written[5];
     // Slot 0 takes the additions of pixels that add nothing; item i adds
     // into slot i + 1.

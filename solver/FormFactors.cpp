@@ -32,7 +32,6 @@ FormFactorWorkspace::FormFactorWorkspace(const Hemicube& hemicube) : resolution(
     rowOffset.resize(n);
     for (int r = 0; r < n; ++r) rowOffset[r] = r * n;
     scratch.reserve(n);
-    zOfColumn.resize(n + 4);
     written[0].reset(n);
     for (int s = 1; s < 5; ++s) written[s].reset(n / 2);
 }
@@ -131,14 +130,13 @@ bool faceCannotDraw(const Tri& aligned, const FaceGrid& grid, float magnitude) {
 // The pixels of one face for the spans scanTriangle left in the scratch:
 // the same depth test, depths and order as rasterizeFace's fill (the nearer
 // replaces, the first drawn keeps a tie), on the depth and slot planes. A
-// span's depths are stepped one by one as there; the tests then go four
-// columns at a time. True when any row was filled.
+// span's depths are stepped one by one as there, and tested four columns at
+// a time. True when any row was filled.
 bool fillFace(FaceDepths& face, FormFactorWorkspace& ws, WrittenSpans& written, const Tri& tri, int item,
               const FaceGrid& grid, const FaceRows& rows) {
     const int xMinPx = grid.xMinPx;
     const int xMaxPx = grid.xMaxPx;
     const RowSpan* span = ws.scratch.rows.data();
-    float* zs = ws.zOfColumn.data();
     // The planes' and tables' addresses, loaded once: the stores below could
     // otherwise alias the vectors that hold them.
     float* const depthPlane = face.depth.data();
@@ -163,17 +161,15 @@ bool fillFace(FaceDepths& face, FormFactorWorkspace& ws, WrittenSpans& written, 
         if (to > spanLast[j]) spanLast[j] = to;
         const int count = to - from + 1;
         float z = span[j].zAtMin;
-        for (int i = 0; i < count; ++i) {
-            zs[i] = z;
-            z += slope;
-        }
         float* depth = depthPlane + rowOffset[j] + from;
         int* slots = slotPlane + rowOffset[j] + from;
         int i = 0;
 #if defined(__SSE2__)
         const __m128i slotV = _mm_set1_epi32(slot);
         for (; i + 4 <= count; i += 4) {
-            const __m128 zV = _mm_loadu_ps(zs + i);
+            const float z0 = z, z1 = z0 + slope, z2 = z1 + slope, z3 = z2 + slope;
+            z = z3 + slope;
+            const __m128 zV = _mm_set_ps(z3, z2, z1, z0);
             const __m128 dV = _mm_loadu_ps(depth + i);
             const __m128 nearer = _mm_cmplt_ps(zV, dV);  // depth > z; false for NaN
             _mm_storeu_ps(depth + i, _mm_or_ps(_mm_and_ps(nearer, zV), _mm_andnot_ps(nearer, dV)));
@@ -184,10 +180,11 @@ bool fillFace(FaceDepths& face, FormFactorWorkspace& ws, WrittenSpans& written, 
         }
 #endif
         for (; i < count; ++i) {
-            if (depth[i] > zs[i]) {
-                depth[i] = zs[i];
+            if (depth[i] > z) {
+                depth[i] = z;
                 slots[i] = slot;
             }
+            z += slope;
         }
     }
     if (facingKnown) written.addRows(lowRow, highRow);
