@@ -119,7 +119,7 @@ if part 3; then
   for label in optimised ${BASELINE:+baseline}; do
     bin="$SOLVER"; [ "$label" = baseline ] && bin="$BASELINE"
     r="$("$TIMER" -- "$bin" -m "$MODEL" -h "$OUT/h512.hc" -w 1 -a 4 -i 0.005 -s 0.05 -g 0.3 -t 256 -o "$OUT/demo-$label.out")"
-    printf "%-9s %7s %7s %10s %10s %9s %9s %9s\n" "$label" "$(($(field "$r" passes) + 1))" "$(field "$r" groups)" \
+    printf "%-9s %7s %7s %10s %10s %9s %9s %9s\n" "$label" "$(field "$r" passes)" "$(field "$r" groups)" \
       "$(field "$r" projection)" "$(field "$r" gathering)" "$(field "$r" baking)" "$(field "$r" total)" "$(field "$r" peak_mib)"
   done
   if [ -n "$BASELINE" ]; then
