@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The benchmark behind `make bench`, in three parts:
+# The benchmark behind `make bench`, in three sections:
 #
 #  1. Projection against the plain formulation: one projection of every
 #     group of the Cornell room at N = 64, by the plain formulation on one
@@ -16,10 +16,10 @@
 #   bench/run.sh BUILD_DIR [BASELINE_GLOWBAKE]
 #
 # With a second argument (another Glowbake binary, for instance one built
-# from an older commit) parts 2 and 3 are also run with it, side by side.
-# Parts 2 and 3 honour OMP_NUM_THREADS (default: all cores). The largest
+# from an older commit) sections 2 and 3 are also run with it, side by side.
+# Sections 2 and 3 honour OMP_NUM_THREADS (default: all cores). The largest
 # size takes minutes; GLOWBAKE_BENCH_AREAS picks other sizes, and
-# GLOWBAKE_BENCH_PARTS (default "1 2 3") a subset of the parts.
+# GLOWBAKE_BENCH_SECTIONS (default "1 2 3") a subset of the sections.
 set -euo pipefail
 BUILD="${1:-build}"
 BASELINE="${2:-}"
@@ -37,7 +37,7 @@ PLAIN_AREAS="${GLOWBAKE_BENCH_PLAIN_AREAS:-7 4 2.5}"
 AREAS="${GLOWBAKE_BENCH_AREAS:-8 2.5 1.5 0.12}"
 RESOLUTIONS="${GLOWBAKE_BENCH_RESOLUTIONS:-64}"
 THREADS="${GLOWBAKE_BENCH_THREADS:-1 2}"
-PARTS="${GLOWBAKE_BENCH_PARTS:-1 2 3}"
+SECTIONS="${GLOWBAKE_BENCH_SECTIONS:-1 2 3}"
 
 for program in "$TIMER" "$ROWSTATS" "$PROJECTION" "$SOLVER" "$BUILD/tools/GlowbakeHemicube"; do
   if [ ! -x "$program" ]; then
@@ -56,9 +56,9 @@ growth() {  # log(t2/t1) / log(g2/g1)
     'BEGIN { if (t1 > 0 && t2 > 0 && g2 != g1) printf "%.2f", log(t2 / t1) / log(g2 / g1); else printf "-" }'
 }
 
-part() { case " $PARTS " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
+section() { case " $SECTIONS " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
 
-if part 1; then
+if section 1; then
   echo "1. Projection of every group once, Cornell room, N = 64, -w 2: plain formulation (1 thread) against"
   echo "   the solver's path on ${THREADS// /, } thread(s); seconds of wall time"
   echo "   (cpu: processor seconds of all threads, steadier than wall time on a busy machine)"
@@ -81,7 +81,7 @@ run_case() {  # label binary n area
   "$TIMER" -- "$2" -m "$MODEL" -h "$OUT/h$3.hc" -w 2 -a "$4" -i 0.01 -s 100 -t 64 -o "$OUT/$1.out"
 }
 
-if part 2; then
+if section 2; then
   echo "2. Whole runs, Cornell room, -w 2 -i 0.01 -s 100 (one pass) -t 64, threads: ${OMP_NUM_THREADS:-all}"
   for n in $RESOLUTIONS; do
     echo
@@ -113,7 +113,7 @@ if part 2; then
   echo
 fi
 
-if part 3; then
+if section 3; then
   echo "3. The make demo solve: Cornell room, N = 512, -w 1 -a 4 -i 0.005 -s 0.05 -g 0.3 -t 256, threads: ${OMP_NUM_THREADS:-all}"
   printf "%-9s %7s %7s %10s %10s %9s %9s %9s\n" binary passes groups projection gathering baking total peak_MiB
   for label in optimised ${BASELINE:+baseline}; do
