@@ -1,14 +1,25 @@
 #!/usr/bin/env bash
-# Whole-run benchmark: solves the Cornell room at four sizes with a 64 and a
-# 128 hemicube and reports, per size, the group count, the time of the
-# projection, gathering and baking phases, the peak memory, the form-factor
-# bytes per row, and the growth exponent of each phase between sizes.
+# The benchmark behind `make bench`, in three sections:
+#
+#  1. Projection against the plain formulation: one projection of every
+#     group of the Cornell room at N = 64, by the plain formulation on one
+#     thread and by the solver's path on each of GLOWBAKE_BENCH_THREADS
+#     (default "1 2"), with the speed-ups and a bit-for-bit check of the rows.
+#  2. Whole runs of the Cornell room at several sizes (one pass, N = 64 and
+#     any other GLOWBAKE_BENCH_RESOLUTIONS): group count, time of the
+#     projection, gathering and baking phases, peak memory, form-factor bytes
+#     per row, and the growth exponent of each phase between sizes; then the
+#     projection's growth exponent from the second-largest to the largest
+#     size (by default 2,656 to 17,920 groups).
+#  3. The solve of `make demo` (N = 512, five passes).
 #
 #   bench/run.sh BUILD_DIR [BASELINE_GLOWBAKE]
 #
 # With a second argument (another Glowbake binary, for instance one built
-# from an older commit) every case is also run with it, side by side.
-# OMP_NUM_THREADS is honoured (default: all cores).
+# from an older commit) sections 2 and 3 are also run with it, side by side.
+# Sections 2 and 3 honour OMP_NUM_THREADS (default: all cores). The largest
+# size takes minutes; GLOWBAKE_BENCH_AREAS picks other sizes, and
+# GLOWBAKE_BENCH_SECTIONS (default "1 2 3") a subset of the sections.
 set -euo pipefail
 BUILD="${1:-build}"
 BASELINE="${2:-}"
@@ -18,13 +29,24 @@ OUT="$(mktemp -d)"
 trap 'rm -rf "$OUT"' EXIT
 TIMER="$BUILD/bench/GlowbakePhaseTimer"
 ROWSTATS="$BUILD/bench/GlowbakeRowStats"
+PROJECTION="$BUILD/bench/GlowbakeProjectionBench"
 SOLVER="$BUILD/solver/Glowbake"
-# Maximum patch areas that give about 250, 500, 1000 and 2000 groups.
-AREAS="${GLOWBAKE_BENCH_AREAS:-8 7 2.5 1.5}"
-RESOLUTIONS="${GLOWBAKE_BENCH_RESOLUTIONS:-64 128}"
+# Maximum patch areas: 664, 760 and 1096 groups against the plain formulation;
+# 274, 1096, 2656 and 17920 groups for the whole runs.
+PLAIN_AREAS="${GLOWBAKE_BENCH_PLAIN_AREAS:-7 4 2.5}"
+AREAS="${GLOWBAKE_BENCH_AREAS:-8 2.5 1.5 0.12}"
+RESOLUTIONS="${GLOWBAKE_BENCH_RESOLUTIONS:-64}"
+THREADS="${GLOWBAKE_BENCH_THREADS:-1 2}"
+SECTIONS="${GLOWBAKE_BENCH_SECTIONS:-1 2 3}"
 
-for n in $RESOLUTIONS; do
-  "$BUILD/tools/GlowbakeHemicube" "$n" "$OUT/h$n.hc" >/dev/null
+for program in "$TIMER" "$ROWSTATS" "$PROJECTION" "$SOLVER" "$BUILD/tools/GlowbakeHemicube"; do
+  if [ ! -x "$program" ]; then
+    echo "bench: $program is missing; build first (make build)" >&2
+    exit 1
+  fi
+done
+for n in 64 512 $RESOLUTIONS; do
+  [ -f "$OUT/h$n.hc" ] || "$BUILD/tools/GlowbakeHemicube" "$n" "$OUT/h$n.hc" >/dev/null
 done
 
 field() { echo "$1" | tr ' ' '\n' | awk -F= -v k="$2" '$1 == k {print $2}'; }
@@ -34,33 +56,73 @@ growth() {  # log(t2/t1) / log(g2/g1)
     'BEGIN { if (t1 > 0 && t2 > 0 && g2 != g1) printf "%.2f", log(t2 / t1) / log(g2 / g1); else printf "-" }'
 }
 
+section() { case " $SECTIONS " in *" $1 "*) return 0 ;; *) return 1 ;; esac; }
+
+if section 1; then
+  echo "1. Projection of every group once, Cornell room, N = 64, -w 2: plain formulation (1 thread) against"
+  echo "   the solver's path on ${THREADS// /, } thread(s); seconds of wall time"
+  echo "   (cpu: processor seconds of all threads, steadier than wall time on a busy machine)"
+  header="$(printf "%7s %9s %9s" groups plain plain_cpu)"
+  for t in $THREADS; do header="$header$(printf " %9s %9s %10s" "fast_$t" "fast_${t}_cpu" "speedup_$t")"; done
+  printf "%s %9s %9s\n" "$header" identical bytes/row
+  for a in $PLAIN_AREAS; do
+    # shellcheck disable=SC2086
+    r="$("$PROJECTION" "$MODEL" "$OUT/h64.hc" 2 "$a" 1 $THREADS)" || { echo "$r"; echo "bench: rows differ" >&2; exit 1; }
+    row="$(printf "%7s %9s %9s" "$(field "$r" groups)" "$(field "$r" plain_s)" "$(field "$r" plain_cpu)")"
+    for t in $THREADS; do
+      row="$row$(printf " %9s %9s %10s" "$(field "$r" "fast${t}_s")" "$(field "$r" "fast${t}_cpu")" "$(field "$r" "speedup$t")")"
+    done
+    printf "%s %9s %9s\n" "$row" "$(field "$r" identical)" "$(field "$r" bytes_per_row)"
+  done
+  echo
+fi
+
 run_case() {  # label binary n area
   "$TIMER" -- "$2" -m "$MODEL" -h "$OUT/h$3.hc" -w 2 -a "$4" -i 0.01 -s 100 -t 64 -o "$OUT/$1.out"
 }
 
-echo "Cornell room, -w 2 -i 0.01 -s 100 (one pass) -t 64, threads: ${OMP_NUM_THREADS:-all}"
-for n in $RESOLUTIONS; do
-  echo
-  echo "hemicube $n"
-  printf "%-9s %7s %10s %10s %9s %9s %9s  %12s  %s\n" binary groups projection gathering baking total peak_MiB bytes/row "growth (proj gath bake)"
-  for label in optimised ${BASELINE:+baseline}; do
-    bin="$SOLVER"; [ "$label" = baseline ] && bin="$BASELINE"
-    prev=""
-    for a in $AREAS; do
-      r="$(run_case "$label" "$bin" "$n" "$a")"
-      g="$(field "$r" groups)"; p="$(field "$r" projection)"; ga="$(field "$r" gathering)"
-      b="$(field "$r" baking)"; t="$(field "$r" total)"; m="$(field "$r" peak_mib)"
-      bpr="-"
-      if [ "$label" = optimised ]; then
-        bpr="$(field "$("$ROWSTATS" "$MODEL" "$OUT/h$n.hc" 2 "$a")" bytes_per_row)"
-      fi
-      gr="-"
-      if [ -n "$prev" ]; then
-        read -r pg pp pga pb <<<"$prev"
-        gr="$(growth "$pp" "$p" "$pg" "$g") $(growth "$pga" "$ga" "$pg" "$g") $(growth "$pb" "$b" "$pg" "$g")"
-      fi
-      printf "%-9s %7s %10s %10s %9s %9s %9s  %12s  %s\n" "$label" "$g" "$p" "$ga" "$b" "$t" "$m" "$bpr" "$gr"
-      prev="$g $p $ga $b"
+if section 2; then
+  echo "2. Whole runs, Cornell room, -w 2 -i 0.01 -s 100 (one pass) -t 64, threads: ${OMP_NUM_THREADS:-all}"
+  for n in $RESOLUTIONS; do
+    echo
+    echo "hemicube $n"
+    printf "%-9s %7s %10s %10s %9s %9s %9s  %9s  %s\n" binary groups projection gathering baking total peak_MiB bytes/row "growth (proj gath bake)"
+    for label in optimised ${BASELINE:+baseline}; do
+      bin="$SOLVER"; [ "$label" = baseline ] && bin="$BASELINE"
+      prev=""; last=""
+      for a in $AREAS; do
+        r="$(run_case "$label" "$bin" "$n" "$a")"
+        g="$(field "$r" groups)"; p="$(field "$r" projection)"; ga="$(field "$r" gathering)"
+        b="$(field "$r" baking)"; t="$(field "$r" total)"; m="$(field "$r" peak_mib)"
+        bpr="-"
+        if [ "$label" = optimised ]; then
+          bpr="$(field "$("$ROWSTATS" "$MODEL" "$OUT/h$n.hc" 2 "$a")" bytes_per_row)"
+        fi
+        gr="-"
+        if [ -n "$prev" ]; then
+          read -r pg pp pga pb <<<"$prev"
+          gr="$(growth "$pp" "$p" "$pg" "$g") $(growth "$pga" "$ga" "$pg" "$g") $(growth "$pb" "$b" "$pg" "$g")"
+          last="$(growth "$pp" "$p" "$pg" "$g") from $pg to $g groups"
+        fi
+        printf "%-9s %7s %10s %10s %9s %9s %9s  %9s  %s\n" "$label" "$g" "$p" "$ga" "$b" "$t" "$m" "$bpr" "$gr"
+        prev="$g $p $ga $b"
+      done
+      [ -n "$last" ] && echo "$label: projection growth exponent $last"
     done
   done
-done
+  echo
+fi
+
+if section 3; then
+  echo "3. The make demo solve: Cornell room, N = 512, -w 1 -a 4 -i 0.005 -s 0.05 -g 0.3 -t 256, threads: ${OMP_NUM_THREADS:-all}"
+  printf "%-9s %7s %7s %10s %10s %9s %9s %9s\n" binary passes groups projection gathering baking total peak_MiB
+  for label in optimised ${BASELINE:+baseline}; do
+    bin="$SOLVER"; [ "$label" = baseline ] && bin="$BASELINE"
+    r="$("$TIMER" -- "$bin" -m "$MODEL" -h "$OUT/h512.hc" -w 1 -a 4 -i 0.005 -s 0.05 -g 0.3 -t 256 -o "$OUT/demo-$label.out")"
+    printf "%-9s %7s %7s %10s %10s %9s %9s %9s\n" "$label" "$(field "$r" passes)" "$(field "$r" groups)" \
+      "$(field "$r" projection)" "$(field "$r" gathering)" "$(field "$r" baking)" "$(field "$r" total)" "$(field "$r" peak_mib)"
+  done
+  if [ -n "$BASELINE" ]; then
+    cmp -s "$OUT/demo-optimised.out" "$OUT/demo-baseline.out" && echo "scene files identical" || echo "scene files DIFFER"
+  fi
+fi

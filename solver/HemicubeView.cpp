@@ -36,8 +36,15 @@ struct ScreenCorner {
 // triangles, or a cross product too small or large to normalise, take the
 // full computation.
 bool facesAwayFromEye(const Tri& tri) {
-    const Vec3 n = tri.crossProduct();
+    // tri.crossProduct(), written out so that it inlines: the same float
+    // operations in the same order.
     const Vec3& v0 = tri.vertices[0];
+    const Vec3& v1 = tri.vertices[1];
+    const Vec3& v2 = tri.vertices[2];
+    const float vx = v2.x - v0.x, vy = v2.y - v0.y, vz = v2.z - v0.z;
+    const float wx = v1.x - v0.x, wy = v1.y - v0.y, wz = v1.z - v0.z;
+    const Vec3 n(vec3detail::sumOfProducts(vy, wz, -vz, wy), vec3detail::sumOfProducts(vz, wx, -vx, wz),
+                 vec3detail::sumOfProducts(vx, wy, -vy, wx));
     const double sumSq = static_cast<double>(n.x) * n.x + static_cast<double>(n.y) * n.y +
                          static_cast<double>(n.z) * n.z;
     if (sumSq > 1e-30 && sumSq < 1e30) {
@@ -121,9 +128,11 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
     rasterizeFace(buffer, rowOffset, tri, item, FaceGrid(width, height, left, right, bottom, distance), scratch);
 }
 
-void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
-                   FaceScratch& scratch) {
-    const int width = grid.width;
+namespace {
+
+// Near clipping and perspective projection of the three corners. False when
+// the triangle lies wholly behind the near plane or wholly beside the face.
+bool clipAndProject(const Tri& tri, const FaceGrid& grid, ScreenCorner s[3]) {
     const int height = grid.height;
     const float distance = grid.distance;
     // Near clipping moves a corner along one edge onto the plane; the
@@ -141,7 +150,7 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
                 pick = k;
             }
         }
-        if (best < nearDistance) return;
+        if (best < nearDistance) return false;
         const Vec3 C = c[pick];
         const float k = 1.0f / (C.z - c[i].z);
         const float along = nearDistance - c[i].z;
@@ -151,7 +160,6 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
     }
 
     const float scale = grid.scale;
-    ScreenCorner s[3];
     for (int i = 0; i < 3; ++i) {
         const float r = 1.0f / c[i].z;
         const float xp = distance * c[i].x * r;
@@ -160,8 +168,6 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
     }
     const int xMinPx = grid.xMinPx;
     const int xMaxPx = grid.xMaxPx;
-    const int yMinPx = grid.yMinPx;
-    const int yMaxPx = grid.yMaxPx;
 
     // A triangle wholly to the left or right of the face fills no pixel: the
     // edge walk interpolates between the corners' columns, and its float
@@ -171,16 +177,27 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
     {
         int lo = s[0].x, hi = s[0].x;
         double magnitude = 0.0;
-        for (const ScreenCorner& corner : s) {
+        for (int i = 0; i < 3; ++i) {
+            const ScreenCorner& corner = s[i];
             lo = corner.x < lo ? corner.x : lo;
             hi = corner.x > hi ? corner.x : hi;
             const double m = corner.x < 0 ? -static_cast<double>(corner.x) : corner.x;
             magnitude = m > magnitude ? m : magnitude;
         }
         const double drift = 2.0 + static_cast<double>(height) * magnitude * 1.2e-7;
-        if (lo > xMaxPx + drift || hi < xMinPx - drift) return;
+        if (lo > xMaxPx + drift || hi < xMinPx - drift) return false;
     }
+    return true;
+}
 
+// The edge walk: every row an edge reaches gets the leftmost and rightmost
+// column the edges give it, with their depths. False when no edge reaches
+// the face.
+bool walkEdges(const ScreenCorner s[3], const FaceGrid& grid, FaceScratch& scratch, FaceRows& rows) {
+    const int width = grid.width;
+    const int height = grid.height;
+    const int yMinPx = grid.yMinPx;
+    const int yMaxPx = grid.yMaxPx;
     // The edges that reach the face, with their ends ordered bottom to top.
     struct Edge {
         ScreenCorner a, b;
@@ -202,17 +219,11 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
         if (startRow - yMinPx < firstRow) firstRow = startRow - yMinPx;
         if (endRow - yMinPx > lastRow) lastRow = endRow - yMinPx;
     }
-    if (edgeCount == 0) return;
+    if (edgeCount == 0) return false;
 
-    int* xMaxOfRow = scratch.xMaxOfRow.data();
-    int* xMinOfRow = scratch.xMinOfRow.data();
-    float* zAtMax = scratch.zAtMax.data();
-    float* zAtMin = scratch.zAtMin.data();
+    RowSpan* span = scratch.rows.data();
     for (int j = firstRow; j <= lastRow; ++j) {
-        xMaxOfRow[j] = -width;
-        xMinOfRow[j] = width;
-        zAtMax[j] = 1.0f;
-        zAtMin[j] = 1.0f;
+        span[j] = {-width, width, 1.0f, 1.0f};
     }
 
     for (int e = 0; e < edgeCount; ++e) {
@@ -224,50 +235,80 @@ void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, 
         float z = static_cast<float>(edge.startRow - edge.a.y) * dzPerRow + edge.a.depth;
         for (int row = edge.startRow; row <= edge.endRow; ++row) {
             const int j = row - yMinPx;
-            if (static_cast<float>(xMaxOfRow[j]) < x) {
-                xMaxOfRow[j] = static_cast<int>(x);
-                zAtMax[j] = z;
+            if (static_cast<float>(span[j].xMax) < x) {
+                span[j].xMax = static_cast<int>(x);
+                span[j].zAtMax = z;
             }
-            if (static_cast<float>(xMinOfRow[j]) > x) {
-                xMinOfRow[j] = static_cast<int>(x);
-                zAtMin[j] = z;
+            if (static_cast<float>(span[j].xMin) > x) {
+                span[j].xMin = static_cast<int>(x);
+                span[j].zAtMin = z;
             }
             z += dzPerRow;
             x += dxPerRow;
         }
     }
 
-    for (int j = firstRow; j <= lastRow; ++j) {
+    rows.first = firstRow;
+    rows.last = lastRow;
+    return true;
+}
+
+// Spans that reach beyond the face are cut at its edges, their end depths
+// moved along the span's slope.
+void clipSpans(const FaceGrid& grid, FaceScratch& scratch, const FaceRows& rows) {
+    const int xMinPx = grid.xMinPx;
+    const int xMaxPx = grid.xMaxPx;
+    RowSpan* span = scratch.rows.data();
+    for (int j = rows.first; j <= rows.last; ++j) {
         // The slope before either correction; only a clipped span needs it.
-        if (xMaxOfRow[j] <= xMaxPx && xMinOfRow[j] >= xMinPx) continue;
-        const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
-        if (xMaxOfRow[j] > xMaxPx) {
-            zAtMax[j] -= static_cast<float>(xMaxOfRow[j] - xMaxPx) * slope;
-            xMaxOfRow[j] = xMaxPx;
+        if (span[j].xMax <= xMaxPx && span[j].xMin >= xMinPx) continue;
+        const float slope = (span[j].zAtMax - span[j].zAtMin) / static_cast<float>(span[j].xMax - span[j].xMin);
+        if (span[j].xMax > xMaxPx) {
+            span[j].zAtMax -= static_cast<float>(span[j].xMax - xMaxPx) * slope;
+            span[j].xMax = xMaxPx;
         }
-        if (xMinOfRow[j] < xMinPx) {
-            zAtMin[j] -= static_cast<float>(xMinOfRow[j] - xMinPx) * slope;
-            xMinOfRow[j] = xMinPx;
+        if (span[j].xMin < xMinPx) {
+            span[j].zAtMin -= static_cast<float>(span[j].xMin - xMinPx) * slope;
+            span[j].xMin = xMinPx;
         }
     }
+}
 
+}  // namespace
+
+bool scanTriangle(const Tri& tri, const FaceGrid& grid, FaceScratch& scratch, FaceRows& rows) {
+    ScreenCorner s[3];
+    if (!clipAndProject(tri, grid, s)) return false;
+    if (!walkEdges(s, grid, scratch, rows)) return false;
+    clipSpans(grid, scratch, rows);
+    return true;
+}
+
+bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
+                   FaceScratch& scratch) {
+    FaceRows rows;
+    if (!scanTriangle(tri, grid, scratch, rows)) return false;
+    const int xMinPx = grid.xMinPx;
+    const int xMaxPx = grid.xMaxPx;
+    const RowSpan* span = scratch.rows.data();
     // Facing: which side of the triangle's plane the eye (the origin) is on,
     // from the corners as they were before clipping. Decided only once a row
     // is actually filled.
     bool facingKnown = false;
     bool facesAway = true;
-    for (int j = firstRow; j <= lastRow; ++j) {
-        if (xMaxOfRow[j] < xMinPx || xMinOfRow[j] > xMaxPx) continue;
+    for (int j = rows.first; j <= rows.last; ++j) {
+        if (span[j].xMax < xMinPx || span[j].xMin > xMaxPx) continue;
         if (!facingKnown) {
             facesAway = facesAwayFromEye(tri);
             facingKnown = true;
         }
-        const float slope = (zAtMax[j] - zAtMin[j]) / static_cast<float>(xMaxOfRow[j] - xMinOfRow[j]);
-        float z = zAtMin[j];
+        const float slope = (span[j].zAtMax - span[j].zAtMin) / static_cast<float>(span[j].xMax - span[j].xMin);
+        float z = span[j].zAtMin;
         HemicubePixel* rowPixels = buffer + rowOffset[j];
-        for (int col = xMinOfRow[j] - xMinPx; col <= xMaxOfRow[j] - xMinPx; ++col) {
+        for (int col = span[j].xMin - xMinPx; col <= span[j].xMax - xMinPx; ++col) {
             rowPixels[col].depthTest(item, z, facesAway);
             z += slope;
         }
     }
+    return facingKnown;
 }

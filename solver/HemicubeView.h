@@ -56,22 +56,22 @@ struct HemicubeView {
 // the sign is clear.
 bool facesAwayFromEye(const Tri& tri);
 
-// Per-row span arrays of the scan conversion, kept between calls so that the
-// hot loop allocates nothing. Only the rows an edge reaches are initialised
-// and visited; the others could not change a pixel.
+// One row's span in the scan conversion.
+struct RowSpan {
+    int xMax;      // rightmost column the edges give the row
+    int xMin;      // leftmost column
+    float zAtMax;  // depth at xMax
+    float zAtMin;  // depth at xMin
+};
+
+// Per-row spans of the scan conversion, kept between calls so that the hot
+// loop allocates nothing. Only the rows an edge reaches are initialised and
+// visited; the others could not change a pixel.
 struct FaceScratch {
-    std::vector<int> xMaxOfRow;
-    std::vector<int> xMinOfRow;
-    std::vector<float> zAtMax;
-    std::vector<float> zAtMin;
+    std::vector<RowSpan> rows;
 
     void reserve(int height) {
-        if (static_cast<int>(xMaxOfRow.size()) < height) {
-            xMaxOfRow.resize(height);
-            xMinOfRow.resize(height);
-            zAtMax.resize(height);
-            zAtMin.resize(height);
-        }
+        if (static_cast<int>(rows.size()) < height) rows.resize(height);
     }
 };
 
@@ -93,7 +93,21 @@ struct FaceGrid {
 // used: the face's extent upward is given by `height`.
 void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
                    float left, float right, float bottom, float top, float distance, FaceScratch& scratch);
-void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
+// True when any row was filled.
+bool rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, const FaceGrid& grid,
                    FaceScratch& scratch);
+
+// The rows first .. last of a FaceScratch that scanTriangle has filled.
+struct FaceRows {
+    int first = 0;
+    int last = -1;
+};
+
+// The stages of rasterizeFace before the pixels: near clipping, projection,
+// the edge walk and the cutting of spans at the face's edges. False when the
+// triangle reaches no row of the face; otherwise every row j of `rows` whose
+// span [rows[j].xMin, rows[j].xMax] (in grid columns) meets the face is one
+// that rasterizeFace fills, from depth zAtMin to zAtMax.
+bool scanTriangle(const Tri& tri, const FaceGrid& grid, FaceScratch& scratch, FaceRows& rows);
 void rasterizeFace(HemicubePixel* buffer, const int* rowOffset, const Tri& tri, int item, int width, int height,
                    float left, float right, float bottom, float top, float distance);
