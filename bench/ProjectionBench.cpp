@@ -17,16 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "GlowbakeError.h"
-#include "HemicubeFile.h"
-#include "ModelFile.h"
-#include "Radiosity.h"
+#include "BenchSolver.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 double now() {
     using namespace std::chrono;
@@ -68,20 +61,10 @@ int main(int argc, char** argv) {
                      "usage: GlowbakeProjectionBench MODEL HEMICUBE WORLD_WIDTH MAX_AREA PLAIN(0|1) THREADS...\n");
         return 1;
     }
-    std::unique_ptr<std::FILE, FileCloser> model(std::fopen(argv[1], "r")), cube(std::fopen(argv[2], "rb"));
-    if (!model || !cube) {
-        std::fprintf(stderr, "GlowbakeProjectionBench: cannot open %s or %s\n", argv[1], argv[2]);
-        return 1;
-    }
     const bool plain = std::strcmp(argv[5], "1") == 0;
     std::string line;
     try {
-        const Progress silent;
-        SolverSettings settings;
-        settings.hemicubeWorldWide = static_cast<float>(std::atof(argv[3]));
-        settings.maxPatchArea = static_cast<float>(std::atof(argv[4]));
-        Radiosity solver(readModel(model.get(), argv[1], silent), readHemicubeFile(cube.get(), argv[2]), settings,
-                         silent);
+        Radiosity solver = benchSolver(argv[1], argv[2], argv[3], argv[4]);
         const int groups = solver.groups.count();
         line = "groups=" + std::to_string(groups);
         std::vector<std::vector<FormFactorEntry>> first;

@@ -5,39 +5,17 @@
 #include <cstdlib>
 #include <memory>
 
-#include "GlowbakeError.h"
-#include "HemicubeFile.h"
-#include "ModelFile.h"
-#include "Radiosity.h"
-
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-}  // namespace
+#include "BenchSolver.h"
 
 int main(int argc, char** argv) {
     if (argc != 5) {
         std::fprintf(stderr, "usage: GlowbakeRowStats MODEL HEMICUBE WORLD_WIDTH MAX_AREA\n");
         return 1;
     }
-    std::unique_ptr<std::FILE, FileCloser> model(std::fopen(argv[1], "r")), cube(std::fopen(argv[2], "rb"));
-    if (!model || !cube) {
-        std::fprintf(stderr, "GlowbakeRowStats: cannot open %s or %s\n", argv[1], argv[2]);
-        return 1;
-    }
     long long rows = 0, entries = 0, bytes = 0;
     int groups = 0;
     try {
-        // The solver's progress goes nowhere; only the summary is printed.
-        const Progress silent;
-        SolverSettings settings;
-        settings.hemicubeWorldWide = static_cast<float>(std::atof(argv[3]));
-        settings.maxPatchArea = static_cast<float>(std::atof(argv[4]));
-        Radiosity solver(readModel(model.get(), argv[1], silent), readHemicubeFile(cube.get(), argv[2]), settings,
-                         silent);
+        Radiosity solver = benchSolver(argv[1], argv[2], argv[3], argv[4]);
         solver.projectAll();
         groups = solver.groups.count();
         for (int g = 0; g < groups; ++g) {
