@@ -15,6 +15,7 @@ PACKAGES=(
   libassimp-dev libstb-dev nlohmann-json3-dev
   libtinyexr-dev libopenexr-dev
   clang libclang-rt-dev libomp-dev
+  libembree-dev
 )
 # Node.js runs the glTF validator in the tests. A machine may already have a
 # node with its own npm (from another repository); Debian's packages are

@@ -37,6 +37,8 @@ void printHelp() {
                 "                   may be given more than once\n\t");
     std::printf("--irradiance FILE  the light arriving at each texel, (B - E) / reflectance, as .exr or .hdr\n\t");
     std::printf("--exposure EV      stops added to the automatic exposure of the picture (default 0)\n\t");
+    std::printf("--gather R         light every texel afresh with R rays after the solve (0 to %d;\n\t"
+                "                   typical 256; default 0, the textures from the elements)\n\t", kMaxGatherRays);
     std::printf("--help             this text\n\n");
 }
 
@@ -109,7 +111,8 @@ CommandLineResult help() {
 // Takes the long options out of the arguments, walking them as the option
 // walk does (the word after a value option is its value, whatever it looks
 // like), so that what remains is the classic command line.
-CommandLineResult takeLongOptions(std::vector<std::string>& args, ExportSettings& exports) {
+CommandLineResult takeLongOptions(std::vector<std::string>& args, Settings& settings) {
+    ExportSettings& exports = settings.exports;
     std::vector<std::string> rest = {args[0]};
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -128,7 +131,7 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, ExportSettings
         }
         std::string* file = arg == "--gltf" ? &exports.gltfFile : arg == "--irradiance" ? &exports.irradianceFile
                           : nullptr;
-        if (!file && arg != "--exposure" && arg != "--lightmap") {
+        if (!file && arg != "--exposure" && arg != "--lightmap" && arg != "--gather") {
             rest.push_back(arg);  // the option walk reports it
             continue;
         }
@@ -136,6 +139,16 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, ExportSettings
             return refuse("missing value for option:  " + arg + "\n\n", "option " + arg + " has no value");
         }
         const std::string& value = args[++i];
+        if (arg == "--gather") {
+            long long rays = 0;
+            if (parseWholeWord(value, kMaxGatherRays, rays) != WholeWord::Ok || rays < 0 || rays > kMaxGatherRays) {
+                const std::string range = "a whole number of rays from 0 to " + std::to_string(kMaxGatherRays);
+                return refuse("--gather takes " + range + ", not:  " + value + "\n\n",
+                              "option --gather: " + quotedWord(value) + " is not " + range);
+            }
+            settings.gatherRays = static_cast<int>(rays);
+            continue;
+        }
         exports.given = true;
         if (file) {
             *file = value;
@@ -216,7 +229,7 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv, Settings& 
         args.insert(args.end(), tokens.begin(), tokens.end());
     }
 
-    const CommandLineResult longOptions = takeLongOptions(args, settings.exports);
+    const CommandLineResult longOptions = takeLongOptions(args, settings);
     if (longOptions != CommandLineResult::Run) return longOptions;
     if (args.size() < 12) {
         if (asksForHelp(args)) return help();

@@ -19,6 +19,7 @@ struct Settings {
     bool haveModelFile = false;
     bool haveHemicubeFile = false;
     ExportSettings exports;    // --gltf, --lightmap, --irradiance, --exposure
+    int gatherRays = 0;        // --gather: rays per texel of the final gather; 0: none
 };
 
 // What the argument walk decided.
@@ -51,3 +52,4 @@ bool readTokenFile(const char* fileName, std::vector<std::string>& tokens, std::
 constexpr const char* kTokenFileName = "Glowbake.ini";
 constexpr int kMaxTokens = 97;
 constexpr int kMaxTokenLength = 98;
+constexpr int kMaxGatherRays = 65536;

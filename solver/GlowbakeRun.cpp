@@ -12,7 +12,10 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+
 #include "CommandLine.h"
+#include "FinalGather.h"
 #include "GlowbakeError.h"
 #include "HemicubeFile.h"
 #include "LightmapAtlas.h"
@@ -102,6 +105,23 @@ void printExposure(const ExportSettings& settings, double exposure) {
                 files.empty() ? "" : "; written:", files.c_str());
 }
 
+// Lights every texel afresh from the solved scene; the textures and atlases
+// are then made from the gathered light. Its figures go to standard error.
+void gatherTexels(Radiosity& radiosity, const std::vector<PatchLayout>& layouts, int rays, const Progress& progress,
+                  ProgressLine& statusLine) {
+    const auto start = std::chrono::steady_clock::now();
+    GatherSettings gatherSettings;
+    gatherSettings.rays = rays;
+    const FinalGather gather(radiosity, gatherSettings);
+    GatheredLighting lit = gather.gatherTextures(layouts, progress);
+    radiosity.gatheredIncident = std::move(lit.incident);
+    statusLine.finish();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::fflush(stdout);
+    std::fprintf(stderr, "Glowbake: final gather: %lld texels, %lld rays in %.1f s (%.1f million rays/s)\n",
+                 lit.texels, lit.rays, seconds, seconds > 0.0 ? lit.rays / seconds * 1e-6 : 0.0);
+}
+
 }  // namespace
 
 int runGlowbake(int argc, const char* const* argv) {
@@ -161,6 +181,7 @@ int runGlowbake(int argc, const char* const* argv) {
         mainRadiosity.solve();
         statusLine.finish();
         reportWarnings(solveWarnings(mainRadiosity));
+        if (settings.gatherRays > 0) gatherTexels(mainRadiosity, layouts, settings.gatherRays, progress, statusLine);
         progress.say("\n\nOutputing to disk...\n");
         writeSceneFile(output.stream(), settings.outputFile, mainRadiosity, layouts, progress);
         progress.say("Done\n");

@@ -1,5 +1,6 @@
 #include "LightmapAtlas.h"
 
+#include "FinalGather.h"
 #include "LightmapBake.h"
 
 namespace {
@@ -85,6 +86,15 @@ LightmapAtlases bakeAtlases(const Radiosity& radiosity, const std::vector<PatchL
     std::vector<float> rgb;
     for (int p = 0; p < radiosity.numPatches; ++p) {
         const PatchLayout& l = layouts[p];
+        if (!radiosity.gatheredIncident.empty()) {
+            const FloatTexture& incident = radiosity.gatheredIncident[p];
+            FloatTexture lit(incident.wide, incident.high);
+            for (size_t i = 0; i < incident.texels.size(); ++i)
+                lit.texels[i] = gatheredRadiosity(radiosity.model.colors[p], incident.texels[i]);
+            placeTexture(atlases.radiosity, layout, p, lit, rgb);
+            if (withIrradiance) placeTexture(atlases.irradiance, layout, p, incident, rgb);
+            continue;
+        }
         collectTexturePoints(p, l, radiosity.groups, radiosity.neighbors[p], radiosity.linearRadiosity, contributing,
                              points);
         const std::vector<int> edges = bakeEdges(points);

@@ -28,6 +28,8 @@ void PatchGroup::makeChildren(std::unique_ptr<PatchGroup> (&children)[4]) const 
     for (int i = 0; i < 4; ++i) {
         children[i] = std::make_unique<PatchGroup>();
         children[i]->initFromTri(elements[i], parentPatchId, reflectance, emission[i], radiosity[i], hemicube);
+        children[i]->splitPath = (splitPath << 2) | static_cast<std::uint64_t>(i);
+        children[i]->splitDepth = splitDepth + 1;
     }
 }
 

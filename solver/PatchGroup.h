@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -39,6 +40,11 @@ struct PatchGroup {
     int formFactorGroupCount = 0;
     const Hemicube* hemicube = nullptr;
     bool subdivide = false;
+    // Where the group lies in its patch: the element taken at each split
+    // since the patch's first group, two bits a split, the latest in the
+    // lowest bits. The patch's first group has depth 0.
+    std::uint64_t splitPath = 0;
+    int splitDepth = 0;
 
     void initFromTri(const Tri& source, int parentPatchId, const Color* reflectance, const Color* emission,
                      const Color& initialRadiosity, const Hemicube* hemicube);

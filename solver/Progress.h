@@ -8,6 +8,7 @@ enum class ProgressStage {
     Gathering,    // Gauss-Seidel sweeps of one channel; done counts sweeps
     Subdivision,  // marking and splitting uneven groups
     Baking,       // one texture per input patch; done/total count patches
+    FinalGather,  // every texel lit afresh by rays; done/total count texels
 };
 
 struct ProgressEvent {

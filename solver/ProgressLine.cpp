@@ -44,6 +44,9 @@ std::string ProgressLine::describe(const ProgressEvent& e, double stageSeconds, 
         case ProgressStage::Baking:
             std::snprintf(head, sizeof head, "baking: patch %lld of %lld", e.done, e.total);
             break;
+        case ProgressStage::FinalGather:
+            std::snprintf(head, sizeof head, "final gather: texel %lld of %lld", e.done, e.total);
+            break;
     }
     std::string line = head;
     line += "  elapsed " + clockText(runSeconds);

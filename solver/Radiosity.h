@@ -8,6 +8,7 @@
 #include "PatchGroup.h"
 #include "Progress.h"
 #include "SolverSettings.h"
+#include "Texture.h"
 
 // The solver's top-level record: it owns everything the solver builds. It
 // works on values in memory only: the model, the hemicube tables and the
@@ -59,6 +60,12 @@ struct Radiosity {
     // rounding.
     std::vector<Color> linearRadiosity;
     double normalizationScale = 0.0;
+
+    // After a final gather, when one was run: per patch (its texture's size),
+    // the light arriving at each texel, (B - E) / reflectance, in the
+    // emission's units. The textures and atlases are then made from it
+    // instead of from the elements. Empty otherwise.
+    std::vector<FloatTexture> gatheredIncident;
 };
 
 // Groups the initial area-based subdivision makes of patches of these areas:

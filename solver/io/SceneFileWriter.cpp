@@ -1,6 +1,7 @@
 #include "SceneFileWriter.h"
 
 #include "FileIO.h"
+#include "FinalGather.h"
 #include "GlowbakeError.h"
 #include "LightmapBake.h"
 #include "SceneFile.h"
@@ -21,7 +22,11 @@ void writeSceneFile(std::FILE* file, const std::string& fileName, const Radiosit
         const PatchLayout& layout = layouts[p];
         collectTexturePoints(p, layout, radiosity.groups, radiosity.neighbors[p], colors, contributing, points);
         if (points.size() < 4) progress.say("debug\n");
-        const Texture texture = bakeTexture<PackedTexel>(layout.wide, layout.high, points, bakeEdges(points));
+        const bool gathered = !radiosity.gatheredIncident.empty();
+        const Texture texture =
+            gathered ? gatheredSceneTexture(radiosity.gatheredIncident[p], radiosity.model.colors[p],
+                                            radiosity.settings.gamma, radiosity.normalizationScale)
+                     : bakeTexture<PackedTexel>(layout.wide, layout.high, points, bakeEdges(points));
 
         scene::RecordHeader record;
         for (int t = 0; t < 3; ++t) {
