@@ -12,6 +12,10 @@
 #     projection's growth exponent from the second-largest to the largest
 #     size (by default 2,656 to 17,920 groups).
 #  3. The solve of `make demo` (N = 512, five passes).
+#  4. The final gather (--gather 256) after a one-pass solve: texels, rays,
+#     its seconds, rays and texels per second, its share of the run and the
+#     run's peak memory; the Cornell room at -t 64 and -t 256, and the
+#     furnished room of scenes/room at about a million texels.
 #
 #   bench/run.sh BUILD_DIR [BASELINE_GLOWBAKE]
 #
@@ -19,7 +23,7 @@
 # from an older commit) sections 2 and 3 are also run with it, side by side.
 # Sections 2 and 3 honour OMP_NUM_THREADS (default: all cores). The largest
 # size takes minutes; GLOWBAKE_BENCH_AREAS picks other sizes, and
-# GLOWBAKE_BENCH_SECTIONS (default "1 2 3") a subset of the sections.
+# GLOWBAKE_BENCH_SECTIONS (default "1 2 3 4") a subset of the sections.
 set -euo pipefail
 BUILD="${1:-build}"
 BASELINE="${2:-}"
@@ -37,7 +41,7 @@ PLAIN_AREAS="${GLOWBAKE_BENCH_PLAIN_AREAS:-7 4 2.5}"
 AREAS="${GLOWBAKE_BENCH_AREAS:-8 2.5 1.5 0.12}"
 RESOLUTIONS="${GLOWBAKE_BENCH_RESOLUTIONS:-64}"
 THREADS="${GLOWBAKE_BENCH_THREADS:-1 2}"
-SECTIONS="${GLOWBAKE_BENCH_SECTIONS:-1 2 3}"
+SECTIONS="${GLOWBAKE_BENCH_SECTIONS:-1 2 3 4}"
 
 for program in "$TIMER" "$ROWSTATS" "$PROJECTION" "$SOLVER" "$BUILD/tools/GlowbakeHemicube"; do
   if [ ! -x "$program" ]; then
@@ -124,5 +128,29 @@ if section 3; then
   done
   if [ -n "$BASELINE" ]; then
     cmp -s "$OUT/demo-optimised.out" "$OUT/demo-baseline.out" && echo "scene files identical" || echo "scene files DIFFER"
+  fi
+fi
+
+if section 4; then
+  echo
+  echo "4. Final gather, --gather 256, after one pass at N = 64 (-i 0.01 -s 1e9), threads: ${OMP_NUM_THREADS:-all}"
+  printf "%-24s %9s %11s %9s %9s %10s %7s %9s\n" scene texels rays gather_s Mrays/s ktexels/s share peak_MiB
+  gather_case() {  # label model area texture
+    local r line texels rays secs total
+    r="$("$TIMER" -- "$SOLVER" -m "$2" -h "$OUT/h64.hc" -w 0.01 -a "$3" -i 0.01 -s 1e9 -t "$4" --gather 256 \
+          -o "$OUT/gather.out" 2>"$OUT/gather.err")"
+    line="$(grep 'final gather:' "$OUT/gather.err")"
+    texels="$(echo "$line" | awk '{print $4}')"; rays="$(echo "$line" | awk '{print $6}')"
+    secs="$(echo "$line" | awk '{print $9}')"; total="$(field "$r" total)"
+    printf "%-24s %9s %11s %9s %9s %10s %7s %9s\n" "$1" "$texels" "$rays" "$secs" \
+      "$(awk -v r="$rays" -v s="$secs" 'BEGIN { printf "%.2f", r / s / 1e6 }')" \
+      "$(awk -v t="$texels" -v s="$secs" 'BEGIN { printf "%.1f", t / s / 1e3 }')" \
+      "$(awk -v g="$secs" -v t="$total" 'BEGIN { printf "%.0f%%", 100 * g / t }')" "$(field "$r" peak_mib)"
+  }
+  gather_case "cornell -a 8 -t 64" "$MODEL" 8 64
+  gather_case "cornell -a 8 -t 256" "$MODEL" 8 256
+  room="$HERE/scenes/room/room.glb"
+  if [ -f "$room" ]; then
+    gather_case "room.glb -a 0.5 -t 1024" "$room" 0.5 1024
   fi
 fi

@@ -15,6 +15,7 @@
 #   DEMO_TEXTURE   -t, texture size of the largest triangle (256)
 #   DEMO_GAMMA     -g (0.3: the light is normalised to 1, this lifts the walls)
 #   DEMO_OUT       output folder (demo-out in the current folder)
+#   DEMO_GATHER    --gather, rays per texel of the final gather (0: none)
 set -euo pipefail
 
 if [ $# -ne 1 ]; then
@@ -34,6 +35,7 @@ subdivide="${DEMO_SUBDIVIDE:-0.05}"
 texture="${DEMO_TEXTURE:-256}"
 gamma="${DEMO_GAMMA:-0.3}"
 out="${DEMO_OUT:-demo-out}"
+gather="${DEMO_GATHER:-0}"
 
 for program in "$solver" "$hemicubeTool" "$viewer"; do
   if [ ! -x "$program" ]; then
@@ -57,6 +59,9 @@ echo "== demo: hemicube $resolution x $resolution"
 echo "== demo: solving $model (progress in $solveLog)"
 command=("$solver" -m "$model" -h "$hemicube" -o "$scene" -w 1 -a "$area" -i 0.005 -s "$subdivide" -g "$gamma"
          -t "$texture" --gltf "$gltf" --lightmap "$atlasHdr" --lightmap "$atlasPng")
+if [ "$gather" != 0 ]; then
+  command+=(--gather "$gather")
+fi
 echo "   ${command[*]}"
 start=$SECONDS
 # The solver prints a line per projection and sweep; show the passes only.

@@ -263,6 +263,9 @@ TEST(ExportFiles, ProgramRefusesBadExportsBeforeSolving) {
         {{"--lightmap", "no/such/folder/lit.exr"}, "could not open --lightmap file for writing: no/such/folder/lit.exr"},
         {{"--exposure", "bright"}, "--exposure takes a number of stops from -100 to 100, not:  bright"},
         {{"--gltf"}, "missing value for option:  --gltf"},
+        {{"--gather", "many"}, "--gather takes a whole number of rays from 0 to 65536, not:  many"},
+        {{"--gather", "-1"}, "--gather takes a whole number of rays from 0 to 65536, not:  -1"},
+        {{"--gather", "65537"}, "--gather takes a whole number of rays from 0 to 65536, not:  65537"},
         {{"--gltf", "lit.gltf", "--lightmap", "./lit.png"}, "--lightmap would write ./lit.png, which --gltf writes too"},
         {{"--irradiance", "keep.out"}, "--irradiance would write keep.out, which the scene file (-o) writes too"},
         {{"--gltf", "lit.glb", "-m", "many.mdl", "-a", "100", "-t", "2337"},
@@ -286,6 +289,6 @@ TEST(ExportFiles, ProgramRefusesBadExportsBeforeSolving) {
     const size_t added = help.out.find("(if no parameters specified, parameters are read from Glowbake.ini file)\n\n");
     ASSERT_NE(usage, std::string::npos);
     ASSERT_NE(added, std::string::npos);
-    for (const char* option : {"--gltf FILE", "--lightmap FILE", "--irradiance FILE", "--exposure EV", "--help"})
+    for (const char* option : {"--gltf FILE", "--lightmap FILE", "--irradiance FILE", "--exposure EV", "--gather R", "--help"})
         EXPECT_NE(help.out.find(option, added), std::string::npos) << option;
 }
