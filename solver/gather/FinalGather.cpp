@@ -12,22 +12,18 @@
 #endif
 
 #include "ElementLocator.h"
+#include "PointGeometry.h"
 #include "RayEngine.h"
 #include "SamplePattern.h"
 
 namespace {
 
-constexpr double kPiD = 3.14159265358979323846;
-
-struct D3 {
-    double x = 0.0, y = 0.0, z = 0.0;
-};
-D3 toD3(const Vec3& v) { return {v.x, v.y, v.z}; }
-D3 operator-(const D3& a, const D3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-D3 operator+(const D3& a, const D3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-D3 operator*(const D3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-double dotD(const D3& a, const D3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-D3 crossD(const D3& a, const D3& b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+using pointgeo::D3;
+using pointgeo::toD3;
+using pointgeo::polygonFactor;
+constexpr double kPiD = pointgeo::kPi;
+double dotD(const D3& a, const D3& b) { return pointgeo::dot(a, b); }
+D3 crossD(const D3& a, const D3& b) { return pointgeo::cross(a, b); }
 
 bool emits(const Color& e) { return e.r > 0.0f || e.g > 0.0f || e.b > 0.0f; }
 
@@ -80,32 +76,6 @@ void nearestInTriangle2(const double p[2], const double a[2], const double b[2],
     const double denom = va + vb + vc;
     if (!(denom > 0.0)) { w[0] = w[1] = w[2] = 1.0 / 3.0; return; }
     w[1] = vb / denom, w[2] = vc / denom, w[0] = 1.0 - w[1] - w[2];
-}
-
-// The form factor from a differential area at x (unit normal n) to the
-// triangle `corners`, unoccluded, by Lambert's contour integral over the
-// part of the triangle above x's plane: exact however near the triangle is.
-double polygonFactor(const D3& x, const D3& n, const D3 (&corners)[3]) {
-    D3 poly[4];
-    int count = 0;
-    for (int i = 0; i < 3; ++i) {
-        const D3& a = corners[i];
-        const D3& b = corners[(i + 1) % 3];
-        const double da = dotD(n, a - x), db = dotD(n, b - x);
-        if (da >= 0.0) poly[count++] = a;
-        if ((da >= 0.0) != (db >= 0.0)) poly[count++] = a + (b - a) * (da / (da - db));
-    }
-    if (count < 3) return 0.0;
-    double sum = 0.0;
-    for (int i = 0; i < count; ++i) {
-        const D3 ra = poly[i] - x, rb = poly[(i + 1) % count] - x;
-        const D3 c = crossD(ra, rb);
-        const double len = std::sqrt(dotD(c, c));
-        if (!(len > 0.0)) continue;
-        const double angle = std::atan2(len, dotD(ra, rb));
-        sum += angle * dotD(c, n) / len;
-    }
-    return std::fabs(sum) / (2.0 * kPiD);
 }
 
 // Buried texels (alpha 0) take the mean of their unburied neighbours, ring
