@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "Limits.h"
+#include "RayFormFactors.h"
 #include "NumberWord.h"
 #include "TextureLayout.h"
 
@@ -37,6 +38,8 @@ void printHelp() {
                 "                   may be given more than once\n\t");
     std::printf("--irradiance FILE  the light arriving at each texel, (B - E) / reflectance, as .exr or .hdr\n\t");
     std::printf("--exposure EV      stops added to the automatic exposure of the picture (default 0)\n\t");
+    std::printf("--form-factors M   hemicube (the default) or rays[:R], R rays per element (default %d)\n\t",
+                kDefaultFormFactorRays);
     std::printf("--gather R         light every texel afresh with R rays after the solve (0 to %d;\n\t"
                 "                   typical 256; default 0, the textures from the elements)\n\t", kMaxGatherRays);
     std::printf("--help             this text\n\n");
@@ -131,7 +134,7 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, Settings& sett
         }
         std::string* file = arg == "--gltf" ? &exports.gltfFile : arg == "--irradiance" ? &exports.irradianceFile
                           : nullptr;
-        if (!file && arg != "--exposure" && arg != "--lightmap" && arg != "--gather") {
+        if (!file && arg != "--exposure" && arg != "--lightmap" && arg != "--gather" && arg != "--form-factors") {
             rest.push_back(arg);  // the option walk reports it
             continue;
         }
@@ -139,6 +142,24 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, Settings& sett
             return refuse("missing value for option:  " + arg + "\n\n", "option " + arg + " has no value");
         }
         const std::string& value = args[++i];
+        if (arg == "--form-factors") {
+            long long rays = 0;
+            const bool raysWithCount = value.rfind("rays:", 0) == 0 &&
+                                       parseWholeWord(value.substr(5), kMaxGatherRays, rays) == WholeWord::Ok &&
+                                       rays >= 1 && rays <= kMaxGatherRays;
+            if (value == "hemicube") {
+                settings.formFactorRays = 0;
+            } else if (value == "rays") {
+                settings.formFactorRays = kDefaultFormFactorRays;
+            } else if (raysWithCount) {
+                settings.formFactorRays = static_cast<int>(rays);
+            } else {
+                const std::string what = "hemicube, rays or rays:R with R from 1 to " + std::to_string(kMaxGatherRays);
+                return refuse("--form-factors takes " + what + ", not:  " + value + "\n\n",
+                              "option --form-factors: " + quotedWord(value) + " is not " + what);
+            }
+            continue;
+        }
         if (arg == "--gather") {
             long long rays = 0;
             if (parseWholeWord(value, kMaxGatherRays, rays) != WholeWord::Ok || rays < 0 || rays > kMaxGatherRays) {

@@ -20,6 +20,7 @@ struct Settings {
     bool haveHemicubeFile = false;
     ExportSettings exports;    // --gltf, --lightmap, --irradiance, --exposure
     int gatherRays = 0;        // --gather: rays per texel of the final gather; 0: none
+    int formFactorRays = 0;    // --form-factors rays[:R]: rays per element; 0: the hemicube
 };
 
 // What the argument walk decided.

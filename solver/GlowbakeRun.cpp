@@ -74,6 +74,7 @@ SolverSettings solverSettings(const Settings& s) {
     solver.subDivideThreshold = s.subDivideThreshold;
     solver.gamma = s.gamma;
     solver.textSize = s.textSize;
+    solver.formFactorRays = s.formFactorRays;
     return solver;
 }
 

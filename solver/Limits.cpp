@@ -25,9 +25,12 @@ long long groupBytes(int threads) {
     return record + arraySlots + gathering + radiosities + baking + threads * perThread;
 }
 
-long long maxGroupCount(int hemicubeResolution) {
+namespace {
+
+// The largest group count whose rows, of at most `rowEntries` entries each
+// beyond the one-per-element bound, and groups fit in the budget.
+long long maxGroupCountForRowEntries(double pixels) {
     const double budget = 0.75 * static_cast<double>(physicalMemoryBytes());
-    const double pixels = 3.0 * hemicubeResolution * hemicubeResolution;
     const double rowBytesPerGroup = 4.0 * kFormFactorEntryBytes;
     // One projecting thread per processor: the limit is the same however
     // many threads a run is given, so that its output is too.
@@ -39,6 +42,18 @@ long long maxGroupCount(int hemicubeResolution) {
     if (4.0 * small <= pixels) return static_cast<long long>(small);
     // Beyond that a row holds at most one entry per pixel: (96 N^2 + own) G.
     return static_cast<long long>(std::floor(budget / (rowBytesPerGroup * pixels + own)));
+}
+
+}  // namespace
+
+long long maxGroupCount(int hemicubeResolution) {
+    return maxGroupCountForRowEntries(3.0 * hemicubeResolution * hemicubeResolution);
+}
+
+long long maxGroupCountForRays(int rays) {
+    // 256 emitting elements at most get rows of their own; the locator's
+    // tree adds a node (20 bytes) per group, and a tree of at most 4/3.
+    return maxGroupCountForRowEntries(static_cast<double>(rays) + 256.0 + 4.0);
 }
 
 long long neighborListBudget() { return physicalMemoryBytes() / 8; }

@@ -39,6 +39,11 @@ long long groupBytes(int threads);
 // for a hemicube of the given resolution.
 long long maxGroupCount(int hemicubeResolution);
 
+// The same for rows cast by `rays` rays: a row then holds at most one entry
+// per ray, plus one per emitting element the rays leave to the emitter part
+// (at most kMaxExplicitEmitterElements).
+long long maxGroupCountForRays(int rays);
+
 // Co-planar neighbour lists may take up to an eighth of physical memory.
 long long neighborListBudget();
 

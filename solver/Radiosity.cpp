@@ -136,7 +136,8 @@ Radiosity::Radiosity(Model model_, const HemicubeTables& hemicubeTables, const S
         }
         areas.push_back(a);
     }
-    const long long cap = maxGroupCount(hemicube.resolution());
+    const long long cap = settings.formFactorRays > 0 ? maxGroupCountForRays(settings.formFactorRays)
+                                                      : maxGroupCount(hemicube.resolution());
     const long long predicted = predictedGroupCount(areas, maxPatchArea, cap);
     if (predicted > cap) {
         // The full count, in double: it can be far beyond any integer type.
@@ -245,7 +246,8 @@ bool Radiosity::subdivisionPass(int restart) {
     // Limits: a group is not split past the restart limit, into elements
     // below the minimum area, or beyond the group count the rows can hold.
     const float minElementArea = settings.maxPatchArea / kMinElementAreaDivisor;
-    const long long cap = maxGroupCount(hemicube.resolution());
+    const long long cap = settings.formFactorRays > 0 ? maxGroupCountForRays(settings.formFactorRays)
+                                                      : maxGroupCount(hemicube.resolution());
     int refusedRestarts = 0, refusedArea = 0, refusedCount = 0;
     long long projected = n;
     for (int i = 0; i < n; ++i) {
@@ -364,6 +366,37 @@ void Radiosity::normalize() {
 
 void Radiosity::projectAll() {
     const int n = groups.count();
+    if (settings.formFactorRays > 0) {
+        if (!rayEngine) rayEngine = std::make_unique<RayEngine>(model.patches);
+        const RayFormFactors rows(*rayEngine, model, groups, settings.formFactorRays);
+        rayRowStats = RayRowStats();
+        int next = 0, finished = 0;
+        std::mutex taking;
+#pragma omp parallel
+        {
+            for (;;) {
+                int i;
+                {
+                    std::lock_guard<std::mutex> lock(taking);
+                    if (next >= n) break;
+                    i = next++;
+                    progress.say("Projecting patches onto group %d of %d\n", i, n);
+                }
+                RayRowStats one;
+                rows.computeRows(*groups[i], one);
+                std::lock_guard<std::mutex> lock(taking);
+                // The first leak is the lowest group's, whatever thread met it.
+                if (one.leaks > 0 && (rayRowStats.firstLeakGroup < 0 || i < rayRowStats.firstLeakGroup)) {
+                    rayRowStats.firstLeakGroup = i;
+                    rayRowStats.firstLeakPatch = one.firstLeakPatch;
+                }
+                rayRowStats.rays += one.rays;
+                rayRowStats.leaks += one.leaks;
+                progress.report({ProgressStage::Projection, pass, -1, ++finished, n});
+            }
+        }
+        return;
+    }
     // Each group's rows depend only on the (unchanging) group array, so the
     // groups are shared among threads. A thread takes the next group and
     // prints its progress line under one lock, so the lines come out in

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "GrowArray.h"
@@ -7,6 +8,8 @@
 #include "Model.h"
 #include "PatchGroup.h"
 #include "Progress.h"
+#include "RayEngine.h"
+#include "RayFormFactors.h"
 #include "SolverSettings.h"
 #include "Texture.h"
 
@@ -35,7 +38,7 @@ struct Radiosity {
     // than iterThreshold (or the sweep limit); returns the sweeps run.
     int gatherChannel(int ch);
     // Every group's form-factor rows, on all cores, reporting one progress
-    // line per group in order.
+    // line per group in order: by hemicube, or by rays when the settings ask.
     void projectAll();
     // Marks uneven groups and splits them; true when any group was split.
     bool subdivisionPass(int restart);
@@ -66,6 +69,11 @@ struct Radiosity {
     // emission's units. The textures and atlases are then made from it
     // instead of from the elements. Empty otherwise.
     std::vector<FloatTexture> gatheredIncident;
+
+    // With ray form factors: the engine over the patches (built at the
+    // first pass) and what the rays of every pass met.
+    std::unique_ptr<RayEngine> rayEngine;
+    RayRowStats rayRowStats;
 };
 
 // Groups the initial area-based subdivision makes of patches of these areas:

@@ -116,6 +116,17 @@ std::vector<std::string> solveWarnings(const Radiosity& r) {
                       "run clockwise");
     }
 
+    const RayRowStats& rays = r.rayRowStats;
+    if (rays.leaks > 0) {
+        char text[320];
+        std::snprintf(text, sizeof text,
+                      "%lld of the last pass's form-factor rays (%.3g%%) left the scene, the first from an element "
+                      "of patch %d (group %d): the scene is open there, or has a gap",
+                      rays.leaks, 100.0 * static_cast<double>(rays.leaks) / static_cast<double>(rays.rays),
+                      rays.firstLeakPatch, rays.firstLeakGroup);
+        out.push_back(text);
+    }
+
     const std::vector<std::pair<int, int>> opposite = oppositePairs(r);
     if (!opposite.empty()) {
         std::string named;

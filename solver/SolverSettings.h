@@ -26,4 +26,9 @@ struct SolverSettings {
     // -t: texture side of the largest patch; smaller patches get a power of
     // two of at least 4. Typical 64; texture memory grows with its square.
     int textSize = 64;
+    // --form-factors rays[:R]: each element's row from R rays (and its
+    // factors to emitters from points on them) instead of a hemicube view.
+    // 0: the hemicube. Typical 256; a row's cost grows linearly with R and
+    // with the logarithm of the scene, its error falls as 1 / sqrt(R).
+    int formFactorRays = 0;
 };

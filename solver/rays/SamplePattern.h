@@ -33,6 +33,27 @@ inline double radicalInverse2(std::uint32_t i) {
     return static_cast<double>(i) * 0x1.0p-32;
 }
 
+// The radical inverse of i in a small prime base (3, 5, ...): its digits
+// mirrored behind the point.
+inline double radicalInverse(std::uint32_t base, std::uint32_t i) {
+    const double inverse = 1.0 / base;
+    double scale = inverse, value = 0.0;
+    while (i > 0) {
+        value += (i % base) * scale;
+        i /= base;
+        scale *= inverse;
+    }
+    return value;
+}
+
+// A point of a triangle from a point of the unit square, area-uniform:
+// weights of corners 1 and 2.
+inline void trianglePoint(double u, double v, double& b1, double& b2) {
+    const double su = std::sqrt(u);
+    b1 = su * (1.0 - v);
+    b2 = su * v;
+}
+
 // Point i of the n-point Hammersley set, shifted on the unit torus by
 // (shiftU, shiftV): stratified in both dimensions for any shift.
 inline void hammersley(int i, int n, double shiftU, double shiftV, double& u, double& v) {

@@ -21,55 +21,11 @@ using namespace solvertest;
 
 namespace {
 
-// The triangle wound so that its lit side faces `towards`.
-Tri facing(Tri t, const Vec3& towards) {
-    if (dot(t.normal(), towards) < 0.0f) std::swap(t.vertices[1], t.vertices[2]);
-    return t;
-}
-
-// Two triangles covering the axis-aligned rectangle [x1, x2] x [z1, z2] at
-// height y, lit side up or down.
-void addRectangleY(std::vector<ModelPatch>& patches, float x1, float x2, float z1, float z2, float y, bool up,
-                   Color reflectance, Color emission) {
-    const Vec3 towards(0.0f, up ? 1.0f : -1.0f, 0.0f);
-    patches.push_back({facing(Tri(Vec3(x1, y, z1), Vec3(x2, y, z1), Vec3(x2, y, z2)), towards), reflectance, emission});
-    patches.push_back({facing(Tri(Vec3(x1, y, z1), Vec3(x2, y, z2), Vec3(x1, y, z2)), towards), reflectance, emission});
-}
-
-// Barycentric weights of a point of a triangle's plane.
-void barycentric(const Tri& t, double px, double py, double pz, double w[3]) {
-    const Vec3 &a = t.vertices[0], &b = t.vertices[1], &c = t.vertices[2];
-    const double e1[3] = {b.x - a.x, b.y - a.y, b.z - a.z}, e2[3] = {c.x - a.x, c.y - a.y, c.z - a.z};
-    const double d[3] = {px - a.x, py - a.y, pz - a.z};
-    auto dp = [](const double* u, const double* v) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; };
-    const double d11 = dp(e1, e1), d12 = dp(e1, e2), d22 = dp(e2, e2), d1 = dp(d, e1), d2 = dp(d, e2);
-    const double den = d11 * d22 - d12 * d12;
-    w[1] = (d22 * d1 - d12 * d2) / den;
-    w[2] = (d11 * d2 - d12 * d1) / den;
-    w[0] = 1.0 - w[1] - w[2];
-}
-
 std::unique_ptr<Radiosity> solved(const std::vector<ModelPatch>& patches, const HemicubeTables& tables,
                                   const SolverSettings& settings) {
     auto r = std::make_unique<Radiosity>(modelOf(patches), tables, settings, kSilent);
     r->solve();
     return r;
-}
-
-// A closed 4 m room (walls of reflectance 0.6) with a 1 m emitting panel
-// under the ceiling and a 0.8 m box on the floor below it.
-std::vector<ModelPatch> litRoom() {
-    std::vector<ModelPatch> patches;
-    const Color wall(0.6f, 0.6f, 0.6f, 1.0f), none(0.0f, 0.0f, 0.0f, 1.0f);
-    for (const Tri& t : inwardCube(0.0f, 4.0f)) patches.push_back({t, wall, none});
-    addRectangleY(patches, 1.5f, 2.5f, 1.5f, 2.5f, 3.95f, false, Color(0.0f, 0.0f, 0.0f, 1.0f),
-                  Color(20.0f, 20.0f, 20.0f, 1.0f));
-    for (Tri t : inwardCube(0.0f, 0.8f)) {
-        std::swap(t.vertices[1], t.vertices[2]);  // fronts outward
-        t.translate(Vec3(1.6f, 0.0f, 1.6f));
-        patches.push_back({t, Color(0.4f, 0.5f, 0.6f, 1.0f), none});
-    }
-    return patches;
 }
 
 }  // namespace
