@@ -16,6 +16,13 @@
 #     its seconds, rays and texels per second, its share of the run and the
 #     run's peak memory; the Cornell room at -t 64 and -t 256, and the
 #     furnished room of scenes/room at about a million texels.
+#  5. Form factors by rays (--form-factors rays:256): the per-element error
+#     of rays at R = 64, 256 and 1024 against the hemicube's extrapolation
+#     2 B(1024) - B(512) on the Cornell room; then one pass of generated
+#     rooms of 17,000, 100,000 and 250,000 triangles (a finely divided ball),
+#     the projection's time and the run's peak memory, the growth exponent
+#     from the smallest to the largest, and the hemicube at N = 64 on the
+#     smallest for comparison (GLOWBAKE_BENCH_RAY_SIZES picks other sizes).
 #
 #   bench/run.sh BUILD_DIR [BASELINE_GLOWBAKE]
 #
@@ -23,7 +30,7 @@
 # from an older commit) sections 2 and 3 are also run with it, side by side.
 # Sections 2 and 3 honour OMP_NUM_THREADS (default: all cores). The largest
 # size takes minutes; GLOWBAKE_BENCH_AREAS picks other sizes, and
-# GLOWBAKE_BENCH_SECTIONS (default "1 2 3 4") a subset of the sections.
+# GLOWBAKE_BENCH_SECTIONS (default "1 2 3 4 5") a subset of the sections.
 set -euo pipefail
 BUILD="${1:-build}"
 BASELINE="${2:-}"
@@ -41,7 +48,7 @@ PLAIN_AREAS="${GLOWBAKE_BENCH_PLAIN_AREAS:-7 4 2.5}"
 AREAS="${GLOWBAKE_BENCH_AREAS:-8 2.5 1.5 0.12}"
 RESOLUTIONS="${GLOWBAKE_BENCH_RESOLUTIONS:-64}"
 THREADS="${GLOWBAKE_BENCH_THREADS:-1 2}"
-SECTIONS="${GLOWBAKE_BENCH_SECTIONS:-1 2 3 4}"
+SECTIONS="${GLOWBAKE_BENCH_SECTIONS:-1 2 3 4 5}"
 
 for program in "$TIMER" "$ROWSTATS" "$PROJECTION" "$SOLVER" "$BUILD/tools/GlowbakeHemicube"; do
   if [ ! -x "$program" ]; then
@@ -49,7 +56,7 @@ for program in "$TIMER" "$ROWSTATS" "$PROJECTION" "$SOLVER" "$BUILD/tools/Glowba
     exit 1
   fi
 done
-for n in 64 512 $RESOLUTIONS; do
+for n in 64 512 1024 $RESOLUTIONS; do
   [ -f "$OUT/h$n.hc" ] || "$BUILD/tools/GlowbakeHemicube" "$n" "$OUT/h$n.hc" >/dev/null
 done
 
@@ -153,4 +160,30 @@ if section 4; then
   if [ -f "$room" ]; then
     gather_case "room.glb -a 0.5 -t 1024" "$room" 0.5 1024
   fi
+fi
+
+if section 5; then
+  echo
+  echo "5. Form factors by rays"
+  echo "   per element against the hemicube's 2 B(1024) - B(512), Cornell room, -a 16, one pass:"
+  "$BUILD/bench/GlowbakeRayAccuracy" "$MODEL" "$OUT/h512.hc" "$OUT/h1024.hc" 1 16 64 256 1024 | sed 's/^/   /'
+  echo "   one pass of a generated room (-w 0.01 -a 100 -s 1e9 -t 16), threads: ${OMP_NUM_THREADS:-all}"
+  printf "   %-22s %9s %9s %11s %9s\n" rows triangles groups projection peak_MiB
+  first=""; last=""
+  for size in ${GLOWBAKE_BENCH_RAY_SIZES:-17000 100000 250000}; do
+    "$BUILD/bench/GlowbakeSceneGenerator" "$size" "$OUT/ball$size.mdl"
+    r="$("$TIMER" -- "$SOLVER" -m "$OUT/ball$size.mdl" -h "$OUT/h64.hc" -w 0.01 -a 100 -i 0.01 -s 1e9 -t 16 \
+          --form-factors rays:256 -o "$OUT/ball.out" 2>/dev/null)"
+    tris="$(head -n1 "$OUT/ball$size.mdl")"; g="$(field "$r" groups)"; p="$(field "$r" projection)"
+    printf "   %-22s %9s %9s %11s %9s\n" "rays:256" "$tris" "$g" "$p" "$(field "$r" peak_mib)"
+    [ -z "$first" ] && first="$g $p"
+    last="$g $p"
+  done
+  read -r g1 p1 <<<"$first"; read -r g2 p2 <<<"$last"
+  [ "$g1" != "$g2" ] && echo "   rays:256 projection growth exponent $(growth "$p1" "$p2" "$g1" "$g2") from $g1 to $g2 groups"
+  small="${GLOWBAKE_BENCH_RAY_SIZES:-17000}"; small="${small%% *}"
+  r="$("$TIMER" -- "$SOLVER" -m "$OUT/ball$small.mdl" -h "$OUT/h64.hc" -w 0.01 -a 100 -i 0.01 -s 1e9 -t 16 \
+        -o "$OUT/ball.out" 2>/dev/null)"
+  printf "   %-22s %9s %9s %11s %9s\n" "hemicube N = 64" "$(head -n1 "$OUT/ball$small.mdl")" "$(field "$r" groups)" \
+    "$(field "$r" projection)" "$(field "$r" peak_mib)"
 fi

@@ -167,6 +167,12 @@ int runGlowbake(int argc, const char* const* argv) {
     Progress progress;
     progress.user = &statusLine;
     progress.text = [](void* user, const char* chunk) { static_cast<ProgressLine*>(user)->writeText(chunk); };
+    progress.warning = [](void* user, const char* line) {
+        ProgressLine& status = *static_cast<ProgressLine*>(user);
+        status.finish();
+        std::fflush(stdout);
+        std::fprintf(stderr, "Glowbake: warning: %s\n", line);
+    };
     if (statusLine.enabled()) {
         progress.event = [](void* user, const ProgressEvent& e) { static_cast<ProgressLine*>(user)->update(e); };
     }

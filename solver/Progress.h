@@ -29,10 +29,15 @@ struct ProgressEvent {
 struct Progress {
     void (*text)(void* user, const char* chunk) = nullptr;
     void (*event)(void* user, const ProgressEvent& event) = nullptr;
+    // One warning about the solve, without a prefix or newline. When it is
+    // not set, warnings go to `text` as lines beginning "warning: ".
+    void (*warning)(void* user, const char* line) = nullptr;
     void* user = nullptr;
 
     // Formats like printf and hands the result to `text`.
     void say(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+    // Formats like printf and hands the result to `warning` (or `text`).
+    void warn(const char* format, ...) const __attribute__((format(printf, 2, 3)));
     void report(const ProgressEvent& e) const {
         if (event) event(user, e);
     }

@@ -83,8 +83,8 @@ void subdivideByArea(GroupArray& groups, float maxPatchArea, const Progress& pro
     progress.say("Starting area-based patch subdivision, number of patch groups = %d\n", groups.count());
     const AreaSplit outcome = splitLargeGroups(groups, maxPatchArea, cap);
     if (outcome.unsplittable > 0) {
-        progress.say("warning: %d patch groups (the first of patch %d) stay larger than max_patch_area: their "
-                     "corners are so far from the origin that halving their edges no longer makes them smaller\n",
+        progress.warn("%d patch groups (the first of patch %d) stay larger than max_patch_area: their "
+                      "corners are so far from the origin that halving their edges no longer makes them smaller",
                      outcome.unsplittable, outcome.firstUnsplittablePatch);
     }
     progress.say("Done with initial patch subdivsion, number of patch groups = %d\n", groups.count());
@@ -185,8 +185,8 @@ int Radiosity::gatherChannel(int ch) {
     int sweep = 0;
     while (delta > settings.iterThreshold) {
         if (sweep == kMaxSweeps) {
-            progress.say("warning: color %d did not converge within %d sweeps (largest change %g); using the last "
-                        "sweep's values\n",
+            progress.warn("color %d did not converge within %d sweeps (largest change %g); using the last "
+                          "sweep's values",
                         ch, kMaxSweeps, static_cast<double>(delta));
             break;
         }
@@ -227,8 +227,8 @@ int Radiosity::gatherChannel(int ch) {
         // Once values overflow, changes are NaN and no longer exceed the
         // threshold: that is divergence, not convergence.
         if (diverged) {
-            progress.say("warning: color %d diverged (radiosity no longer finite after %d sweeps; is a reflectance 1 "
-                        "or more?); stopping its gathering\n",
+            progress.warn("color %d diverged (radiosity no longer finite after %d sweeps; is a reflectance 1 "
+                          "or more?); stopping its gathering",
                         ch, sweep);
             break;
         }
@@ -267,17 +267,17 @@ bool Radiosity::subdivisionPass(int restart) {
         }
     }
     if (refusedRestarts > 0) {
-        progress.say("warning: %d groups still differ by more than the subdivide threshold after %d restarts; "
-                    "stopping subdivision here\n",
+        progress.warn("%d groups still differ by more than the subdivide threshold after %d restarts; "
+                      "stopping subdivision here",
                     refusedRestarts, kMaxRestarts);
     }
     if (refusedArea > 0) {
-        progress.say("warning: %d groups were not split because their elements would be smaller than %g "
-                    "(max_patch_area / %g)\n",
+        progress.warn("%d groups were not split because their elements would be smaller than %g "
+                      "(max_patch_area / %g)",
                     refusedArea, static_cast<double>(minElementArea), static_cast<double>(kMinElementAreaDivisor));
     }
     if (refusedCount > 0) {
-        progress.say("warning: %d groups were not split because more than %lld groups would not fit in memory\n",
+        progress.warn("%d groups were not split because more than %lld groups would not fit in memory",
                     refusedCount, cap);
     }
 
@@ -332,7 +332,7 @@ void Radiosity::normalize() {
         }
     }
     if (nonFinite > 0) {
-        progress.say("warning: %d radiosity values were not finite and were set to 0\n", nonFinite);
+        progress.warn("%d radiosity values were not finite and were set to 0", nonFinite);
     }
     float largest = -3.4028235e38f;
     for (int i = 0; i < groups.count(); ++i) {
@@ -343,7 +343,7 @@ void Radiosity::normalize() {
     }
     if (!(largest > 0.0f)) {
         normalizationScale = 0.0;
-        progress.say("warning: nothing in the scene emits light; every texture stays black\n");
+        progress.warn("nothing in the scene emits light; every texture stays black");
         for (int i = 0; i < groups.count(); ++i)
             for (Color& c : groups[i]->radiosity) c = Color(0.0f, 0.0f, 0.0f, c.a);
         return;
@@ -432,8 +432,8 @@ void Radiosity::solve() {
         }
     }
     if (brightPatches > 0) {
-        progress.say("warning: %d patches (the first is patch %d) reflect 1 or more of a colour channel; the "
-                    "gathering may not converge and stops after %d sweeps\n",
+        progress.warn("%d patches (the first is patch %d) reflect 1 or more of a colour channel; the "
+                      "gathering may not converge and stops after %d sweeps",
                     brightPatches, firstBright, kMaxSweeps);
     }
 
