@@ -81,7 +81,7 @@ LightmapAtlases bakeAtlases(const Radiosity& radiosity, const std::vector<PatchL
         atlases.irradiance = LinearImage(layout.wide, layout.high);
         arriving = elementIrradiance(radiosity);
     }
-    std::vector<char> contributing(static_cast<size_t>(radiosity.numPatches), 0);
+    const GroupsByPatch byPatch(radiosity.groups, radiosity.numPatches);
     std::vector<TexturePoint> points;
     std::vector<float> rgb;
     for (int p = 0; p < radiosity.numPatches; ++p) {
@@ -95,13 +95,13 @@ LightmapAtlases bakeAtlases(const Radiosity& radiosity, const std::vector<PatchL
             if (withIrradiance) placeTexture(atlases.irradiance, layout, p, incident, rgb);
             continue;
         }
-        collectTexturePoints(p, l, radiosity.groups, radiosity.neighbors[p], radiosity.linearRadiosity, contributing,
+        collectTexturePoints(p, l, radiosity.groups, byPatch, radiosity.neighbors[p], radiosity.linearRadiosity,
                              points);
         const std::vector<int> edges = bakeEdges(points);
         placeTexture(atlases.radiosity, layout, p, bakeTexture<FloatTexel>(l.wide, l.high, points, edges), rgb);
         if (withIrradiance) {
             // The same points in the same order, so the same edges.
-            collectTexturePoints(p, l, radiosity.groups, radiosity.neighbors[p], arriving, contributing, points);
+            collectTexturePoints(p, l, radiosity.groups, byPatch, radiosity.neighbors[p], arriving, points);
             placeTexture(atlases.irradiance, layout, p, bakeTexture<FloatTexel>(l.wide, l.high, points, edges), rgb);
         }
     }

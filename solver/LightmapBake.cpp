@@ -1,5 +1,7 @@
 #include "LightmapBake.h"
 
+#include <algorithm>
+
 #include <cstring>
 #include <triangle.h>
 
@@ -57,16 +59,23 @@ std::vector<int> delaunayEdges(const std::vector<TexturePoint>& points) {
 
 }  // namespace
 
-void collectTexturePoints(int p, const PatchLayout& layout, const GroupArray& groups,
+GroupsByPatch::GroupsByPatch(const GroupArray& groups, int numPatches) : of(static_cast<size_t>(numPatches)) {
+    for (int g = 0; g < groups.count(); ++g) of[groups[g]->parentPatchId].push_back(g);
+}
+
+void collectTexturePoints(int p, const PatchLayout& layout, const GroupArray& groups, const GroupsByPatch& byPatch,
                           const GrowArray<int>& near, const std::vector<Color>& elementColors,
-                          std::vector<char>& contributing, std::vector<TexturePoint>& points) {
+                          std::vector<TexturePoint>& points) {
     points.clear();
-    // The patch itself and its neighbours, as a lookup by patch id.
-    contributing[p] = 1;
-    for (int i = 0; i < near.count(); ++i) contributing[near[i]] = 1;
-    for (int gi = 0; gi < groups.count(); ++gi) {
+    // The groups of the patch and of its neighbours, in group-array order.
+    std::vector<int> contributing = byPatch.of[p];
+    for (int i = 0; i < near.count(); ++i) {
+        const std::vector<int>& more = byPatch.of[near[i]];
+        contributing.insert(contributing.end(), more.begin(), more.end());
+    }
+    std::sort(contributing.begin(), contributing.end());
+    for (int gi : contributing) {
         const PatchGroup& group = *groups[gi];
-        if (!contributing[group.parentPatchId]) continue;
         for (int j = 0; j < 4; ++j) {
             Tri element = group.elements[j].clone();
             element.rotateX(layout.angleX);
@@ -77,8 +86,6 @@ void collectTexturePoints(int p, const PatchLayout& layout, const GroupArray& gr
             points.push_back(point);
         }
     }
-    contributing[p] = 0;
-    for (int i = 0; i < near.count(); ++i) contributing[near[i]] = 0;
 }
 
 std::vector<int> bakeEdges(const std::vector<TexturePoint>& points) {

@@ -15,14 +15,20 @@ struct TexturePoint {
     Color color;
 };
 
+// Every patch's groups, by position in the group array, in ascending order:
+// found once, so that a patch's points need no walk over every group.
+struct GroupsByPatch {
+    GroupsByPatch(const GroupArray& groups, int numPatches);
+    std::vector<std::vector<int>> of;  // per patch
+};
+
 // The points baked into patch p's texture: the centres of the elements of
 // p's own groups and of its co-planar neighbours' groups, in group order,
 // each with its colour from `elementColors` (4 per group, group g's element
-// k at 4 g + k). `contributing` is scratch space of one entry per patch,
-// all 0, and is left so.
-void collectTexturePoints(int p, const PatchLayout& layout, const GroupArray& groups,
+// k at 4 g + k). `byPatch` indexes `groups`.
+void collectTexturePoints(int p, const PatchLayout& layout, const GroupArray& groups, const GroupsByPatch& byPatch,
                           const GrowArray<int>& neighbors, const std::vector<Color>& elementColors,
-                          std::vector<char>& contributing, std::vector<TexturePoint>& points);
+                          std::vector<TexturePoint>& points);
 
 // The pairs of points joined by an edge: the Delaunay triangulation's edges
 // when the points span a triangle; otherwise each point paired with itself,

@@ -14,13 +14,13 @@ void writeSceneFile(std::FILE* file, const std::string& fileName, const Radiosit
     if (!fileIO.ok) throw GlowbakeError("could not write scene file " + fileName);
 
     const std::vector<Color> colors = elementRadiosities(radiosity.groups);
-    std::vector<char> contributing(static_cast<size_t>(numPatches), 0);
+    const GroupsByPatch byPatch(radiosity.groups, numPatches);
     std::vector<TexturePoint> points;
     progress.say("writing texture data for patch:  ");
     for (int p = 0; p < numPatches; ++p) {
         progress.say("%d/%d   ", p, numPatches);
         const PatchLayout& layout = layouts[p];
-        collectTexturePoints(p, layout, radiosity.groups, radiosity.neighbors[p], colors, contributing, points);
+        collectTexturePoints(p, layout, radiosity.groups, byPatch, radiosity.neighbors[p], colors, points);
         if (points.size() < 4) progress.say("debug\n");
         const bool gathered = !radiosity.gatheredIncident.empty();
         const Texture texture =

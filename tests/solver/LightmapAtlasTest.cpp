@@ -66,12 +66,12 @@ TEST(LightmapAtlas, FloatBakeFollowsTheByteTextures) {
     const Radiosity& r = *room.r;
     const LightmapAtlases atlases = bakeAtlases(r, room.layouts, room.atlas, false);
     const std::vector<Color> finalColors = elementRadiosities(r.groups);
-    std::vector<char> contributing(static_cast<size_t>(r.numPatches), 0);
+    const GroupsByPatch byPatch(r.groups, r.numPatches);
     std::vector<TexturePoint> points;
     std::vector<double> differences;
     for (int p = 0; p < r.numPatches; ++p) {
         const PatchLayout& l = room.layouts[p];
-        collectTexturePoints(p, l, r.groups, r.neighbors[p], finalColors, contributing, points);
+        collectTexturePoints(p, l, r.groups, byPatch, r.neighbors[p], finalColors, points);
         const Texture bytes = bakeTexture<PackedTexel>(l.wide, l.high, points, bakeEdges(points));
         for (int y = 0; y < l.high; ++y) {
             for (int x = 0; x < l.wide; ++x) {
