@@ -23,8 +23,9 @@ void tri(P a, P b, P c, P towards, double rho, double emit) {
     const P e1{c.x - a.x, c.y - a.y, c.z - a.z}, e2{b.x - a.x, b.y - a.y, b.z - a.z};
     const P n{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
     if (n.x * towards.x + n.y * towards.y + n.z * towards.z < 0.0) std::swap(b, c);
-    std::fprintf(out, "%.7g %.7g %.7g  %.7g %.7g %.7g  %.7g %.7g %.7g  %g %g %g  %g %g %g\n", a.x, a.y, a.z, b.x, b.y,
-                 b.z, c.x, c.y, c.z, rho, rho, rho, emit, emit, emit);
+    const double mm = 1000.0;
+    std::fprintf(out, "%.9g %.9g %.9g  %.9g %.9g %.9g  %.9g %.9g %.9g  %g %g %g  %g %g %g\n", mm * a.x, mm * a.y,
+                 mm * a.z, mm * b.x, mm * b.y, mm * b.z, mm * c.x, mm * c.y, mm * c.z, rho, rho, rho, emit, emit, emit);
     ++written;
 }
 

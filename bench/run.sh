@@ -167,12 +167,12 @@ if section 5; then
   echo "5. Form factors by rays"
   echo "   per element against the hemicube's 2 B(1024) - B(512), Cornell room, -a 16, one pass:"
   "$BUILD/bench/GlowbakeRayAccuracy" "$MODEL" "$OUT/h512.hc" "$OUT/h1024.hc" 1 16 64 256 1024 | sed 's/^/   /'
-  echo "   one pass of a generated room (-w 0.01 -a 100 -s 1e9 -t 16), threads: ${OMP_NUM_THREADS:-all}"
+  echo "   one pass of a generated room in millimetres (-w 10 -a 1e8 -s 1e9 -t 16), threads: ${OMP_NUM_THREADS:-all}"
   printf "   %-22s %9s %9s %11s %9s\n" rows triangles groups projection peak_MiB
   first=""; last=""
   for size in ${GLOWBAKE_BENCH_RAY_SIZES:-17000 100000 250000}; do
     "$BUILD/bench/GlowbakeSceneGenerator" "$size" "$OUT/ball$size.mdl"
-    r="$("$TIMER" -- "$SOLVER" -m "$OUT/ball$size.mdl" -h "$OUT/h64.hc" -w 0.01 -a 100 -i 0.01 -s 1e9 -t 16 \
+    r="$("$TIMER" -- "$SOLVER" -m "$OUT/ball$size.mdl" -h "$OUT/h64.hc" -w 10 -a 1e8 -i 0.01 -s 1e9 -t 16 \
           --form-factors rays:256 -o "$OUT/ball.out" 2>/dev/null)"
     tris="$(head -n1 "$OUT/ball$size.mdl")"; g="$(field "$r" groups)"; p="$(field "$r" projection)"
     printf "   %-22s %9s %9s %11s %9s\n" "rays:256" "$tris" "$g" "$p" "$(field "$r" peak_mib)"
@@ -182,7 +182,7 @@ if section 5; then
   read -r g1 p1 <<<"$first"; read -r g2 p2 <<<"$last"
   [ "$g1" != "$g2" ] && echo "   rays:256 projection growth exponent $(growth "$p1" "$p2" "$g1" "$g2") from $g1 to $g2 groups"
   small="${GLOWBAKE_BENCH_RAY_SIZES:-17000}"; small="${small%% *}"
-  r="$("$TIMER" -- "$SOLVER" -m "$OUT/ball$small.mdl" -h "$OUT/h64.hc" -w 0.01 -a 100 -i 0.01 -s 1e9 -t 16 \
+  r="$("$TIMER" -- "$SOLVER" -m "$OUT/ball$small.mdl" -h "$OUT/h64.hc" -w 10 -a 1e8 -i 0.01 -s 1e9 -t 16 \
         -o "$OUT/ball.out" 2>/dev/null)"
   printf "   %-22s %9s %9s %11s %9s\n" "hemicube N = 64" "$(head -n1 "$OUT/ball$small.mdl")" "$(field "$r" groups)" \
     "$(field "$r" projection)" "$(field "$r" peak_mib)"

@@ -346,31 +346,11 @@ FinalGather::FinalGather(const Radiosity& solved, const GatherSettings& settings
     const std::vector<Tri>& patches = solved.model.patches;
     const int numPatches = solved.numPatches;
     s.normals.resize(static_cast<size_t>(numPatches));
-    double lo[3] = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity(),
-                    std::numeric_limits<double>::infinity()};
-    double hi[3] = {-lo[0], -lo[1], -lo[2]};
     for (int p = 0; p < numPatches; ++p) {
         const Tri& t = patches[p];
-        const D3 v0 = toD3(t.vertices[0]), v1 = toD3(t.vertices[1]), v2 = toD3(t.vertices[2]);
-        // The lit side is the one from which the corners run clockwise.
-        const D3 c = crossD(v2 - v0, v1 - v0);
-        const double len = std::sqrt(dotD(c, c));
-        s.normals[p] = len > 0.0 ? c * (1.0 / len) : D3{};
-        for (const D3& v : {v0, v1, v2}) {
-            const double xyz[3] = {v.x, v.y, v.z};
-            for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], xyz[k]), hi[k] = std::max(hi[k], xyz[k]);
-        }
+        s.normals[p] = pointgeo::litNormal(toD3(t.vertices[0]), toD3(t.vertices[1]), toD3(t.vertices[2]));
     }
-    if (numPatches > 0) {
-        const double dx = hi[0] - lo[0], dy = hi[1] - lo[1], dz = hi[2] - lo[2];
-        const double diagonal = std::sqrt(dx * dx + dy * dy + dz * dz);
-        const double reach = std::max({std::fabs(lo[0]), std::fabs(lo[1]), std::fabs(lo[2]), std::fabs(hi[0]),
-                                       std::fabs(hi[1]), std::fabs(hi[2])});
-        // Far enough off a surface that float rounding of the ray origin
-        // (about 1e-7 of the coordinates) cannot put it behind the surface.
-        s.epsilon = std::max(1e-5 * diagonal, 4e-6 * reach);
-        if (!(s.epsilon > 0.0)) s.epsilon = 1e-6;
-    }
+    s.epsilon = rayOffset(patches);
 
     // Co-planar neighbours form one surface with one sample pattern, so the
     // two sides of a shared edge see the same directions.

@@ -1,5 +1,7 @@
 #include "RayEngine.h"
 
+#include <algorithm>
+#include <cmath>
 #include <new>
 #include <string>
 
@@ -128,4 +130,22 @@ bool RayEngine::segmentClear(const float origin[3], const float direction[3], fl
     rtcOccluded1(scene->handle, &context, &ray);
     // A blocked ray comes back with tfar set to -inf.
     return ray.tfar >= 0.0f;
+}
+
+double rayOffset(const std::vector<Tri>& patches) {
+    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}, reach = 0.0;
+    for (const Tri& t : patches) {
+        for (const Vec3& v : t.vertices) {
+            const double c[3] = {v.x, v.y, v.z};
+            for (int k = 0; k < 3; ++k) {
+                lo[k] = std::min(lo[k], c[k]);
+                hi[k] = std::max(hi[k], c[k]);
+                reach = std::max(reach, std::fabs(c[k]));
+            }
+        }
+    }
+    if (patches.empty()) return 1e-6;
+    const double dx = hi[0] - lo[0], dy = hi[1] - lo[1], dz = hi[2] - lo[2];
+    const double offset = std::max(1e-5 * std::sqrt(dx * dx + dy * dy + dz * dz), 4e-6 * reach);
+    return offset > 0.0 && std::isfinite(offset) ? offset : 1e-6;
 }

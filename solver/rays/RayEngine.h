@@ -42,3 +42,8 @@ struct RayEngine {
 private:
     std::unique_ptr<Scene> scene;
 };
+
+// How far off a surface rays start, for a scene of these patches: far
+// enough that float rounding of the origin (about 1e-7 of the coordinates)
+// cannot put it behind the surface, and far below any feature of the scene.
+double rayOffset(const std::vector<Tri>& patches);

@@ -38,27 +38,14 @@ RayFormFactors::RayFormFactors(const RayEngine& engine_, const Model& model_, co
     const size_t numPatches = model.patches.size();
     patchEmits.assign(numPatches, 0);
     normals.assign(3 * numPatches, 0.0);
-    double reach = 0.0, lo[3], hi[3];
-    for (int k = 0; k < 3; ++k) lo[k] = std::numeric_limits<double>::infinity(), hi[k] = -lo[k];
     for (size_t p = 0; p < numPatches; ++p) {
         const Tri& t = model.patches[p];
         const D3 n = pointgeo::litNormal(pointgeo::toD3(t.vertices[0]), pointgeo::toD3(t.vertices[1]),
                                          pointgeo::toD3(t.vertices[2]));
         normals[3 * p] = n.x, normals[3 * p + 1] = n.y, normals[3 * p + 2] = n.z;
         patchEmits[p] = emits(model.colors[p].emission) ? 1 : 0;
-        for (const Vec3& v : t.vertices) {
-            const double c[3] = {v.x, v.y, v.z};
-            for (int k = 0; k < 3; ++k) {
-                lo[k] = std::min(lo[k], c[k]), hi[k] = std::max(hi[k], c[k]);
-                reach = std::max(reach, std::fabs(c[k]));
-            }
-        }
     }
-    if (numPatches > 0) {
-        const double dx = hi[0] - lo[0], dy = hi[1] - lo[1], dz = hi[2] - lo[2];
-        epsilon = std::max(1e-5 * std::sqrt(dx * dx + dy * dy + dz * dz), 4e-6 * reach);
-        if (!(epsilon > 0.0)) epsilon = 1e-6;
-    }
+    epsilon = rayOffset(model.patches);
 
     std::vector<EmitterElement> found;
     for (int g = 0; g < groups.count(); ++g) {
