@@ -40,6 +40,8 @@ void printHelp() {
     std::printf("--exposure EV      stops added to the automatic exposure of the picture (default 0)\n\t");
     std::printf("--form-factors M   hemicube (the default) or rays[:R], R rays per element (default %d)\n\t",
                 kDefaultFormFactorRays);
+    std::printf("--lamp-units U     how a file's lamps are read: standard (the default: candela and lux, as\n\t"
+                "                   Blender's glTF export writes them), unitless or raw (Blender's watts)\n\t");
     std::printf("--gather R         light every texel afresh with R rays after the solve (0 to %d;\n\t"
                 "                   typical 256; default 0, the textures from the elements)\n\t", kMaxGatherRays);
     std::printf("--help             this text\n\n");
@@ -134,7 +136,8 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, Settings& sett
         }
         std::string* file = arg == "--gltf" ? &exports.gltfFile : arg == "--irradiance" ? &exports.irradianceFile
                           : nullptr;
-        if (!file && arg != "--exposure" && arg != "--lightmap" && arg != "--gather" && arg != "--form-factors") {
+        if (!file && arg != "--exposure" && arg != "--lightmap" && arg != "--gather" && arg != "--form-factors" &&
+            arg != "--lamp-units") {
             rest.push_back(arg);  // the option walk reports it
             continue;
         }
@@ -142,6 +145,19 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, Settings& sett
             return refuse("missing value for option:  " + arg + "\n\n", "option " + arg + " has no value");
         }
         const std::string& value = args[++i];
+        if (arg == "--lamp-units") {
+            if (value == "standard") {
+                settings.lampUnits = LampUnits::Standard;
+            } else if (value == "unitless") {
+                settings.lampUnits = LampUnits::Unitless;
+            } else if (value == "raw") {
+                settings.lampUnits = LampUnits::Raw;
+            } else {
+                return refuse("--lamp-units takes standard, unitless or raw, not:  " + value + "\n\n",
+                              "option --lamp-units: " + quotedWord(value) + " is not standard, unitless or raw");
+            }
+            continue;
+        }
         if (arg == "--form-factors") {
             long long rays = 0;
             const bool raysWithCount = value.rfind("rays:", 0) == 0 &&

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ExportSettings.h"
+#include "Lamp.h"
 
 // The solver's settings, as given with the options or by "Glowbake.ini".
 struct Settings {
@@ -21,6 +22,7 @@ struct Settings {
     ExportSettings exports;    // --gltf, --lightmap, --irradiance, --exposure
     int gatherRays = 0;        // --gather: rays per texel of the final gather; 0: none
     int formFactorRays = 0;    // --form-factors rays[:R]: rays per element; 0: the hemicube
+    LampUnits lampUnits = LampUnits::Standard;  // --lamp-units: how the file's lamp intensities are read
 };
 
 // What the argument walk decided.

@@ -179,6 +179,13 @@ int runGlowbake(int argc, const char* const* argv) {
     try {
         const HemicubeTables tables = readHemicubeFile(hemicubeFile.get(), settings.hemicubeFile);
         Model model = loadModel(modelFile.get(), settings.modelFile, progress);
+        for (const Lamp& lamp : model.lamps) {
+            const std::string problem = lampProblem(lamp);
+            if (!problem.empty())
+                throw GlowbakeError("model file " + settings.modelFile + ": light '" + lamp.name + "' (" +
+                                    lampKindName(lamp.kind) + "): " + problem);
+        }
+        convertLampUnits(model.lamps, settings.lampUnits);
         Radiosity mainRadiosity(std::move(model), tables, solverSettings(settings), progress);
         const std::vector<PatchLayout> layouts =
             layoutTextures(mainRadiosity.model.patches, settings.textSize, mainRadiosity.largestPatchArea);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Color.h"
+#include "Lamp.h"
 #include "Tri.h"
 
 // The reflectance and emission of one input patch, shared by every group
@@ -34,4 +35,11 @@ struct Model {
     // Contiguous ranges covering every patch in order; a text model is one
     // mesh. May be left empty by callers that build a model in memory.
     std::vector<ModelMesh> meshes;
+    // Lights that are not surfaces, in the solver's units (after
+    // convertLampUnits); their light reaches every element and texel with
+    // shadows. Empty for a text model.
+    std::vector<Lamp> lamps;
+    // Lights of the file that are not read, as "light 'NAME' (KIND) is not
+    // supported", for the program to say so.
+    std::vector<std::string> ignoredLights;
 };

@@ -9,6 +9,7 @@
 #include "CoplanarNeighbors.h"
 #include "FormFactorWorkspace.h"
 #include "GlowbakeError.h"
+#include "LampLight.h"
 #include "Limits.h"
 
 long long predictedGroupCount(const std::vector<double>& areas, double maxArea, long long cap) {
@@ -173,6 +174,8 @@ int Radiosity::gatherChannel(int ch) {
         for (int k = 0; k < 4; ++k) {
             b[4 * gi + k] = g->radiosity[k][ch];
             e[4 * gi + k] = (*g->emission[k])[ch];
+            // What lamps light is emitted again as reflected light.
+            if (!lampLight.empty()) e[4 * gi + k] += rho[gi] * lampLight[4 * static_cast<size_t>(gi) + k][ch];
         }
     }
     // Skipping a row's zero entries leaves the sum unchanged only while every
@@ -422,6 +425,28 @@ void Radiosity::projectAll() {
     }
 }
 
+void Radiosity::lightElementsByLamps() {
+    if (!rayEngine) rayEngine = std::make_unique<RayEngine>(model.patches);
+    const LampLight lamps(model.lamps, *rayEngine, rayOffset(model.patches));
+    const int n = groups.count();
+    lampLight.assign(4 * static_cast<size_t>(n), Color(0.0f, 0.0f, 0.0f, 1.0f));
+#pragma omp parallel for schedule(dynamic, 64)
+    for (int g = 0; g < n; ++g) {
+        const PatchGroup& group = *groups[g];
+        const Vec3 normal = model.patches[group.parentPatchId].normal();
+        const double nv[3] = {normal.x, normal.y, normal.z};
+        for (int k = 0; k < 4; ++k) {
+            if (group.elementDegenerate[k]) continue;
+            const Vec3 c = group.elements[k].centroid();
+            const double x[3] = {c.x, c.y, c.z};
+            double sum[3] = {0, 0, 0};
+            lamps.add(x, nv, sum);
+            Color& out = lampLight[4 * static_cast<size_t>(g) + k];
+            for (int ch = 0; ch < 3; ++ch) out[ch] = static_cast<float>(sum[ch]);
+        }
+    }
+}
+
 void Radiosity::solve() {
     int brightPatches = 0, firstBright = -1;
     for (int p = 0; p < numPatches; ++p) {
@@ -444,6 +469,7 @@ void Radiosity::solve() {
         const int n = groups.count();
         progress.say("%d groups\n\n", n);
         projectAll();
+        if (!model.lamps.empty()) lightElementsByLamps();
         for (int ch = 0; ch < 3; ++ch) gatherChannel(ch);
         const bool split = subdivisionPass(restart);
         ++restart;

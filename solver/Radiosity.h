@@ -74,6 +74,13 @@ struct Radiosity {
     // first pass) and what the rays of every pass met.
     std::unique_ptr<RayEngine> rayEngine;
     RayRowStats rayRowStats;
+
+    // With lamps: the light they send to each element's centre in the pass
+    // being solved, 4 per group in group order (what an element receives,
+    // times its reflectance, adds to its emission in the gathering).
+    std::vector<Color> lampLight;
+    // The lamps' light at every element's centre, for the groups as they are.
+    void lightElementsByLamps();
 };
 
 // Groups the initial area-based subdivision makes of patches of these areas:

@@ -32,13 +32,16 @@ float brightestEmission(const Radiosity& r) {
 // Patches that emit nothing and whose elements' hemicubes see no light.
 std::vector<int> unlitPatches(const Radiosity& r) {
     const int n = r.groups.count();
-    if (r.linearRadiosity.size() != 4 * static_cast<size_t>(n) || !(brightestEmission(r) > 0.0f)) return {};
+    if (r.linearRadiosity.size() != 4 * static_cast<size_t>(n) ||
+        !(brightestEmission(r) > 0.0f || !r.model.lamps.empty()))
+        return {};
     std::vector<char> lit(static_cast<size_t>(r.numPatches), 0);
     for (int g = 0; g < n; ++g) {
         const PatchGroup& group = *r.groups[g];
         if (!group.hasFormFactors) return {};
         for (int k = 0; k < 4; ++k) {
             if (emits(*group.emission[k])) lit[group.parentPatchId] = 1;
+            if (!r.lampLight.empty() && emits(r.lampLight[4 * static_cast<size_t>(g) + k])) lit[group.parentPatchId] = 1;
             for (const FormFactorEntry& entry : group.formFactors[k].entries) {
                 const Color& b = r.linearRadiosity[entry.index];
                 if (entry.value > 0.0f && (b.r > 0.0f || b.g > 0.0f || b.b > 0.0f)) {
@@ -89,7 +92,15 @@ std::vector<std::pair<int, int>> oppositePairs(const Radiosity& r) {
 }  // namespace
 
 std::vector<std::string> settingWarnings(const Radiosity& r) {
-    std::vector<std::string> out;
+    std::vector<std::string> lights = r.model.ignoredLights;
+    if (!(brightestEmission(r) > 0.0f) && r.model.lamps.empty()) {
+        std::string line = "nothing in the scene emits light and it holds no lamp that is read; every texture will "
+                           "stay black";
+        if (!lights.empty()) line += " (the file's lights: " + std::to_string(lights.size()) + " not supported)";
+        lights.insert(lights.begin(), line);
+    }
+
+    std::vector<std::string> out = lights;
     const float brightest = brightestEmission(r);
     const float threshold = r.settings.subDivideThreshold;
     if (brightest > 0.0f && static_cast<double>(threshold) < 0.001 * brightest) {

@@ -12,6 +12,7 @@
 #endif
 
 #include "ElementLocator.h"
+#include "LampLight.h"
 #include "PointGeometry.h"
 #include "RayEngine.h"
 #include "SamplePattern.h"
@@ -181,8 +182,11 @@ struct FinalGather::State {
     double tableCoverage = 1.0;  // emitted power over the power of emitters in the table
     double epsilon = 1e-6;       // offset off a surface, from the scene's size
 
+    LampLight lamps;
+
     State(const Radiosity& s, const GatherSettings& g)
-        : solved(s), settings(g), engine(s.model.patches), locator(s.groups, s.numPatches) {}
+        : solved(s), settings(g), engine(s.model.patches), locator(s.groups, s.numPatches),
+          lamps(s.model.lamps, engine, rayOffset(s.model.patches)) {}
 
     // The R directions of `patch`'s surface, world space, 3 per ray.
     void directionsFor(int patch, std::vector<double>& dirs) const {
@@ -333,6 +337,10 @@ struct FinalGather::State {
         placePoint(patch, w, x, o);
         double sum[3] = {0, 0, 0};
         direct(patch, x, o, sum, rays);
+        if (!lamps.empty()) {
+            const double xv[3] = {x.x, x.y, x.z}, nv[3] = {n.x, n.y, n.z};
+            rays += lamps.add(xv, nv, sum);
+        }
         const int backHits = indirect(o, dirs, sum, rays, escaped);
         for (int ch = 0; ch < 3; ++ch) c[ch] = static_cast<float>(sum[ch]);
         if (2 * backHits > settings.rays) c.a = 0.0f;

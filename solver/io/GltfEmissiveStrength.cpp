@@ -60,3 +60,35 @@ std::vector<float> gltfEmissiveStrengths(const std::string& path) {
     }
     return strengths;
 }
+
+std::map<std::string, double> gltfLightRanges(const std::string& path) {
+    std::map<std::string, double> ranges;
+    const nlohmann::json doc = nlohmann::json::parse(jsonText(path), nullptr, false);
+    if (doc.is_discarded() || !doc.is_object()) return ranges;
+    const nlohmann::json* lights = nullptr;
+    const auto extensions = doc.find("extensions");
+    if (extensions != doc.end() && extensions->is_object()) {
+        const auto punctual = extensions->find("KHR_lights_punctual");
+        if (punctual != extensions->end() && punctual->is_object()) {
+            const auto list = punctual->find("lights");
+            if (list != punctual->end() && list->is_array()) lights = &*list;
+        }
+    }
+    const auto nodes = doc.find("nodes");
+    if (!lights || nodes == doc.end() || !nodes->is_array()) return ranges;
+    for (const nlohmann::json& node : *nodes) {
+        if (!node.is_object() || !node.contains("extensions") || !node["extensions"].is_object()) continue;
+        const nlohmann::json& ext = node["extensions"];
+        if (!ext.contains("KHR_lights_punctual") || !ext["KHR_lights_punctual"].is_object()) continue;
+        const nlohmann::json& ref = ext["KHR_lights_punctual"];
+        if (!ref.contains("light") || !ref["light"].is_number_unsigned()) continue;
+        const std::size_t index = ref["light"].get<std::size_t>();
+        if (index >= lights->size() || !(*lights)[index].is_object()) continue;
+        const nlohmann::json& light = (*lights)[index];
+        if (!light.contains("range") || !light["range"].is_number()) continue;
+        const std::string name = node.contains("name") && node["name"].is_string() ? node["name"].get<std::string>()
+                                                                                 : std::string();
+        ranges[name] = light["range"].get<double>();
+    }
+    return ranges;
+}

@@ -106,6 +106,17 @@ std::string encodeModel(const Model& model) {
         out.put(mesh.firstPatch);
         out.put(mesh.patchCount);
     }
+    out.put(static_cast<std::uint64_t>(model.lamps.size()));
+    for (const Lamp& lamp : model.lamps) {
+        out.put(static_cast<int>(lamp.kind));
+        out.put(lamp.name);
+        for (double v : lamp.position) out.put(v);
+        for (double v : lamp.direction) out.put(v);
+        for (double v : lamp.intensity) out.put(v);
+        out.put(lamp.range), out.put(lamp.innerCone), out.put(lamp.outerCone);
+    }
+    out.put(static_cast<std::uint64_t>(model.ignoredLights.size()));
+    for (const std::string& note : model.ignoredLights) out.put(note);
     return out.bytes;
 }
 
@@ -131,6 +142,21 @@ bool decodeModel(const std::string& bytes, Model& model) {
         in.get(mesh.firstPatch);
         in.get(mesh.patchCount);
     }
+    const std::size_t lamps = in.count(sizeof(int) + sizeof(std::uint64_t) + 12 * sizeof(double));
+    model.lamps.resize(lamps);
+    for (Lamp& lamp : model.lamps) {
+        int kind = 0;
+        in.get(kind);
+        lamp.kind = kind == 1 ? LampKind::Spot : kind == 2 ? LampKind::Directional : LampKind::Point;
+        in.get(lamp.name);
+        for (double& v : lamp.position) in.get(v);
+        for (double& v : lamp.direction) in.get(v);
+        for (double& v : lamp.intensity) in.get(v);
+        in.get(lamp.range), in.get(lamp.innerCone), in.get(lamp.outerCone);
+    }
+    const std::size_t notes = in.count(sizeof(std::uint64_t));
+    model.ignoredLights.resize(notes);
+    for (std::string& note : model.ignoredLights) in.get(note);
     return in.ok && in.at == bytes.size();
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <new>
 #include <set>
 #include <utility>
@@ -198,6 +199,54 @@ struct SceneReader {
         if (range.patchCount > 0) model.meshes.push_back(range);
     }
 
+    // Every light of the scene, placed by its node; kinds that are not read
+    // become notes.
+    void readLights(const std::map<std::string, double>& ranges) {
+        for (unsigned i = 0; i < scene->mNumLights; ++i) {
+            const aiLight& light = *scene->mLights[i];
+            const std::string name = light.mName.C_Str();
+            Lamp lamp;
+            lamp.name = name;
+            switch (light.mType) {
+                case aiLightSource_POINT: lamp.kind = LampKind::Point; break;
+                case aiLightSource_SPOT: lamp.kind = LampKind::Spot; break;
+                case aiLightSource_DIRECTIONAL: lamp.kind = LampKind::Directional; break;
+                default: {
+                    const char* kind = light.mType == aiLightSource_AREA      ? "area"
+                                       : light.mType == aiLightSource_AMBIENT ? "ambient"
+                                                                              : "unknown kind";
+                    model.ignoredLights.push_back("light '" + name + "' (" + kind + ") is not supported");
+                    continue;
+                }
+            }
+            Transform transform;
+            std::vector<const aiNode*> path;
+            for (const aiNode* n = scene->mRootNode->FindNode(light.mName); n; n = n->mParent) path.push_back(n);
+            for (auto it = path.rbegin(); it != path.rend(); ++it) transform = transform.then((*it)->mTransformation);
+            transform.apply(light.mPosition, lamp.position);
+            double tip[3], origin[3];
+            transform.apply(light.mPosition + light.mDirection, tip);
+            transform.apply(light.mPosition, origin);
+            double length = 0.0;
+            for (int k = 0; k < 3; ++k) {
+                lamp.direction[k] = tip[k] - origin[k];
+                length += lamp.direction[k] * lamp.direction[k];
+            }
+            length = std::sqrt(length);
+            for (double& c : lamp.direction) c = length > 0.0 ? c / length : 0.0;
+            lamp.intensity[0] = light.mColorDiffuse.r;
+            lamp.intensity[1] = light.mColorDiffuse.g;
+            lamp.intensity[2] = light.mColorDiffuse.b;
+            if (lamp.kind == LampKind::Spot) {
+                lamp.innerCone = light.mAngleInnerCone;
+                lamp.outerCone = light.mAngleOuterCone;
+            }
+            const auto range = ranges.find(name);
+            if (range != ranges.end()) lamp.range = range->second;
+            model.lamps.push_back(lamp);
+        }
+    }
+
     void readNode(const aiNode& node, const Transform& parent) {
         const Transform transform = parent.then(node.mTransformation);
         for (unsigned i = 0; i < node.mNumMeshes; ++i) {
@@ -230,6 +279,7 @@ Model importScene(const std::string& fileName, const Progress& progress) {
     if (isObjName(fileName)) reader.withoutKd = mtlMaterialsWithoutKd(fileName);
     reader.readMaterials();
     reader.readNode(*scene->mRootNode, Transform());
+    reader.readLights(isGltfName(fileName) ? gltfLightRanges(fileName) : std::map<std::string, double>());
     Model& model = reader.model;
 
     if (model.patches.empty()) {
