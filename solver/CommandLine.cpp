@@ -42,6 +42,7 @@ void printHelp() {
                 kDefaultFormFactorRays);
     std::printf("--lamp-units U     how a file's lamps are read: standard (the default: candela and lux, as\n\t"
                 "                   Blender's glTF export writes them), unitless or raw (Blender's watts)\n\t");
+    std::printf("--sky R G B        the radiance of everything beyond the scene (default 0 0 0: none)\n\t");
     std::printf("--gather R         light every texel afresh with R rays after the solve (0 to %d;\n\t"
                 "                   typical 256; default 0, the textures from the elements)\n\t", kMaxGatherRays);
     std::printf("--help             this text\n\n");
@@ -137,12 +138,27 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, Settings& sett
         std::string* file = arg == "--gltf" ? &exports.gltfFile : arg == "--irradiance" ? &exports.irradianceFile
                           : nullptr;
         if (!file && arg != "--exposure" && arg != "--lightmap" && arg != "--gather" && arg != "--form-factors" &&
-            arg != "--lamp-units") {
+            arg != "--lamp-units" && arg != "--sky") {
             rest.push_back(arg);  // the option walk reports it
             continue;
         }
         if (i + 1 >= args.size() || args[i + 1].empty()) {
             return refuse("missing value for option:  " + arg + "\n\n", "option " + arg + " has no value");
+        }
+        if (arg == "--sky") {
+            const std::string what = "three numbers from 0 up, the sky's red, green and blue radiance";
+            if (i + 3 >= args.size()) return refuse("--sky takes " + what + "\n\n", "option --sky takes " + what);
+            for (int ch = 0; ch < 3; ++ch) {
+                const std::string& word = args[++i];
+                float v = 0.0f;
+                if (!parseFloatWord(word, v) || !std::isfinite(v) || v < 0.0f) {
+                    return refuse("--sky takes " + what + ", not:  " + word + "\n\n",
+                                  "option --sky: " + quotedWord(word) +
+                                      " is not a finite radiance of 0 or more (the sky is a colour; images are not read)");
+                }
+                settings.sky[ch] = v;
+            }
+            continue;
         }
         const std::string& value = args[++i];
         if (arg == "--lamp-units") {

@@ -23,6 +23,7 @@ struct Settings {
     int gatherRays = 0;        // --gather: rays per texel of the final gather; 0: none
     int formFactorRays = 0;    // --form-factors rays[:R]: rays per element; 0: the hemicube
     LampUnits lampUnits = LampUnits::Standard;  // --lamp-units: how the file's lamp intensities are read
+    float sky[3] = {0.0f, 0.0f, 0.0f};          // --sky R G B: radiance beyond the scene
 };
 
 // What the argument walk decided.

@@ -75,6 +75,7 @@ SolverSettings solverSettings(const Settings& s) {
     solver.gamma = s.gamma;
     solver.textSize = s.textSize;
     solver.formFactorRays = s.formFactorRays;
+    for (int ch = 0; ch < 3; ++ch) solver.sky[ch] = s.sky[ch];
     return solver;
 }
 

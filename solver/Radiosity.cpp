@@ -10,6 +10,7 @@
 #include "FormFactorWorkspace.h"
 #include "GlowbakeError.h"
 #include "LampLight.h"
+#include "SkyLight.h"
 #include "Limits.h"
 
 long long predictedGroupCount(const std::vector<double>& areas, double maxArea, long long cap) {
@@ -175,7 +176,7 @@ int Radiosity::gatherChannel(int ch) {
             b[4 * gi + k] = g->radiosity[k][ch];
             e[4 * gi + k] = (*g->emission[k])[ch];
             // What lamps light is emitted again as reflected light.
-            if (!lampLight.empty()) e[4 * gi + k] += rho[gi] * lampLight[4 * static_cast<size_t>(gi) + k][ch];
+            if (!outsideLight.empty()) e[4 * gi + k] += rho[gi] * outsideLight[4 * static_cast<size_t>(gi) + k][ch];
         }
     }
     // Skipping a row's zero entries leaves the sum unchanged only while every
@@ -425,11 +426,12 @@ void Radiosity::projectAll() {
     }
 }
 
-void Radiosity::lightElementsByLamps() {
+void Radiosity::lightElementsFromOutside() {
     if (!rayEngine) rayEngine = std::make_unique<RayEngine>(model.patches);
-    const LampLight lamps(model.lamps, *rayEngine, rayOffset(model.patches));
+    const double offset = rayOffset(model.patches);
+    const LampLight lamps(model.lamps, *rayEngine, offset);
     const int n = groups.count();
-    lampLight.assign(4 * static_cast<size_t>(n), Color(0.0f, 0.0f, 0.0f, 1.0f));
+    outsideLight.assign(4 * static_cast<size_t>(n), Color(0.0f, 0.0f, 0.0f, 1.0f));
 #pragma omp parallel for schedule(dynamic, 64)
     for (int g = 0; g < n; ++g) {
         const PatchGroup& group = *groups[g];
@@ -441,7 +443,11 @@ void Radiosity::lightElementsByLamps() {
             const double x[3] = {c.x, c.y, c.z};
             double sum[3] = {0, 0, 0};
             lamps.add(x, nv, sum);
-            Color& out = lampLight[4 * static_cast<size_t>(g) + k];
+            if (settings.hasSky()) {
+                const double seen = skyShare(*rayEngine, x, nv, offset, elementKey(group, k), kSkyRays);
+                for (int ch = 0; ch < 3; ++ch) sum[ch] += seen * settings.sky[ch];
+            }
+            Color& out = outsideLight[4 * static_cast<size_t>(g) + k];
             for (int ch = 0; ch < 3; ++ch) out[ch] = static_cast<float>(sum[ch]);
         }
     }
@@ -469,7 +475,7 @@ void Radiosity::solve() {
         const int n = groups.count();
         progress.say("%d groups\n\n", n);
         projectAll();
-        if (!model.lamps.empty()) lightElementsByLamps();
+        if (!model.lamps.empty() || settings.hasSky()) lightElementsFromOutside();
         for (int ch = 0; ch < 3; ++ch) gatherChannel(ch);
         const bool split = subdivisionPass(restart);
         ++restart;

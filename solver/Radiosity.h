@@ -75,12 +75,16 @@ struct Radiosity {
     std::unique_ptr<RayEngine> rayEngine;
     RayRowStats rayRowStats;
 
-    // With lamps: the light they send to each element's centre in the pass
-    // being solved, 4 per group in group order (what an element receives,
-    // times its reflectance, adds to its emission in the gathering).
-    std::vector<Color> lampLight;
-    // The lamps' light at every element's centre, for the groups as they are.
-    void lightElementsByLamps();
+    // With lamps or a sky: the light they send to each element's centre in
+    // the pass being solved, 4 per group in group order (what an element
+    // receives, times its reflectance, adds to its emission in the
+    // gathering). Empty without them.
+    std::vector<Color> outsideLight;
+    // The lamps' and the sky's light at every element's centre, for the
+    // groups as they are: lamps with a shadow ray each, the sky by
+    // kSkyRays cosine-distributed rays of which those that leave the scene
+    // bring its radiance.
+    void lightElementsFromOutside();
 };
 
 // Groups the initial area-based subdivision makes of patches of these areas:

@@ -41,7 +41,7 @@ std::vector<int> unlitPatches(const Radiosity& r) {
         if (!group.hasFormFactors) return {};
         for (int k = 0; k < 4; ++k) {
             if (emits(*group.emission[k])) lit[group.parentPatchId] = 1;
-            if (!r.lampLight.empty() && emits(r.lampLight[4 * static_cast<size_t>(g) + k])) lit[group.parentPatchId] = 1;
+            if (!r.outsideLight.empty() && emits(r.outsideLight[4 * static_cast<size_t>(g) + k])) lit[group.parentPatchId] = 1;
             for (const FormFactorEntry& entry : group.formFactors[k].entries) {
                 const Color& b = r.linearRadiosity[entry.index];
                 if (entry.value > 0.0f && (b.r > 0.0f || b.g > 0.0f || b.b > 0.0f)) {
@@ -128,7 +128,7 @@ std::vector<std::string> solveWarnings(const Radiosity& r) {
     }
 
     const RayRowStats& rays = r.rayRowStats;
-    if (rays.leaks > 0) {
+    if (rays.leaks > 0 && !r.settings.hasSky()) {
         char text[320];
         std::snprintf(text, sizeof text,
                       "%lld of the last pass's form-factor rays (%.3g%%) left the scene, the first from an element "

@@ -285,6 +285,7 @@ struct FinalGather::State {
             const RayEngine::Hit hit = engine.firstHit(origin, dir, 0.0f, std::numeric_limits<float>::infinity());
             if (hit.patch < 0) {
                 ++escaped;
+                for (int ch = 0; ch < 3; ++ch) acc[ch] += solved.settings.sky[ch];
                 continue;
             }
             // The back of a patch sends nothing.

@@ -23,7 +23,7 @@ constexpr double kPiD = 3.14159265358979323846;
 // A wide floor (reflectance 0.5) at y = 0, a black 20 x 20 roof at y = 3
 // with a 1 x 1 hole over x, z in [0, 1] (its lit side down), and the lamps:
 // nothing reflects the floor's light back to it.
-std::unique_ptr<Radiosity> floorUnder(const std::vector<Lamp>& lamps, bool roof) {
+std::unique_ptr<Radiosity> floorUnder(const std::vector<Lamp>& lamps, bool roof, float sky = 0.0f) {
     std::vector<ModelPatch> patches;
     const Color grey(0.5f, 0.5f, 0.5f, 1.0f), none(0.0f, 0.0f, 0.0f, 1.0f);
     addRectangleY(patches, -20.0f, 20.0f, -20.0f, 20.0f, 0.0f, true, grey, none);
@@ -35,16 +35,17 @@ std::unique_ptr<Radiosity> floorUnder(const std::vector<Lamp>& lamps, bool roof)
     }
     Model model = modelOf(patches);
     model.lamps = lamps;
-    auto r = std::make_unique<Radiosity>(std::move(model), unitHemicubeTables(16), settingsOf(0.01f, 1e4f, 1e-6f, 1e30f),
-                                         kSilent);
+    SolverSettings settings = settingsOf(0.01f, 1e4f, 1e-6f, 1e30f);
+    for (float& c : settings.sky) c = sky;
+    auto r = std::make_unique<Radiosity>(std::move(model), unitHemicubeTables(16), settings, kSilent);
     r->solve();
     return r;
 }
 
 // The light arriving at floor point (x, z) by the final gather.
-double floorLight(const Radiosity& r, double x, double z) {
+double floorLight(const Radiosity& r, double x, double z, int rays = 16) {
     GatherSettings settings;
-    settings.rays = 16;
+    settings.rays = rays;
     const FinalGather gather(r, settings);
     for (int patch = 0; patch < 2; ++patch) {
         double w[3];
@@ -126,6 +127,24 @@ TEST(Lamps, SunThroughAHoleLandsWhereTheGeometrySays) {
     EXPECT_LT(floorLight(*r, 0.5, 0.5), 0.05 * lit);           // straight below the hole: the roof's shadow
     EXPECT_LT(floorLight(*r, 3.5, 1.5), 0.05 * lit);           // beside the image
     EXPECT_NEAR(floorLight(*r, 14.0, 0.5), lit, 0.1 * lit);    // beyond the roof's shadow
+}
+
+// Under a uniform sky of radiance L: an open floor receives L, and B = rho L
+// for its elements; beneath the black roof a floor point receives L times
+// the factor of the hole and of the sky beyond the roof's edges.
+TEST(Lamps, UniformSkyLightsWhatSeesIt) {
+    const float sky = 2.0f;
+    const auto open = floorUnder({}, false, sky);
+    EXPECT_NEAR(floorLight(*open, 1.0, 2.0), sky, 1e-6);
+    for (const Color& b : open->linearRadiosity) EXPECT_NEAR(b.g, 0.5 * sky, 1e-4);
+
+    const auto roofed = floorUnder({}, true, sky);
+    const double points[][2] = {{0.5, 0.5}, {2.0, 0.5}, {3.0, -2.0}};
+    for (const auto& p : points) {
+        const double seen = 1.0 - pointToRectangle(p[0], p[1], -10, 10, -10, 10, 3.0) +
+                            pointToRectangle(p[0], p[1], 0, 1, 0, 1, 3.0);
+        EXPECT_NEAR(floorLight(*roofed, p[0], p[1], 4096), sky * seen, 0.01 * sky * seen) << p[0] << ", " << p[1];
+    }
 }
 
 // Blender's exporter: 1 W of a point lamp becomes 683 / (4 pi) cd; 1 W/m^2
