@@ -42,6 +42,8 @@ void printHelp() {
                 kDefaultFormFactorRays);
     std::printf("--lamp-units U     how a file's lamps are read: standard (the default: candela and lux, as\n\t"
                 "                   Blender's glTF export writes them), unitless or raw (Blender's watts)\n\t");
+    std::printf("--quality Q        draft, medium or high: every number not given is chosen from the scene\n\t"
+                "                   (-h, -w, -a, -i, -s, -g, -t, --form-factors, --gather), and printed\n\t");
     std::printf("--sky R G B        the radiance of everything beyond the scene (default 0 0 0: none)\n\t");
     std::printf("--gather R         light every texel afresh with R rays after the solve (0 to %d;\n\t"
                 "                   typical 256; default 0, the textures from the elements)\n\t", kMaxGatherRays);
@@ -138,7 +140,7 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, Settings& sett
         std::string* file = arg == "--gltf" ? &exports.gltfFile : arg == "--irradiance" ? &exports.irradianceFile
                           : nullptr;
         if (!file && arg != "--exposure" && arg != "--lightmap" && arg != "--gather" && arg != "--form-factors" &&
-            arg != "--lamp-units" && arg != "--sky") {
+            arg != "--lamp-units" && arg != "--sky" && arg != "--quality") {
             rest.push_back(arg);  // the option walk reports it
             continue;
         }
@@ -161,6 +163,17 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, Settings& sett
             continue;
         }
         const std::string& value = args[++i];
+        if (arg == "--quality") {
+            settings.quality = value == "draft"    ? Quality::Draft
+                               : value == "medium" ? Quality::Medium
+                               : value == "high"   ? Quality::High
+                                                   : Quality::None;
+            if (settings.quality == Quality::None) {
+                return refuse("--quality takes draft, medium or high, not:  " + value + "\n\n",
+                              "option --quality: " + quotedWord(value) + " is not draft, medium or high");
+            }
+            continue;
+        }
         if (arg == "--lamp-units") {
             if (value == "standard") {
                 settings.lampUnits = LampUnits::Standard;
@@ -175,6 +188,7 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, Settings& sett
             continue;
         }
         if (arg == "--form-factors") {
+            settings.given.formFactors = true;
             long long rays = 0;
             const bool raysWithCount = value.rfind("rays:", 0) == 0 &&
                                        parseWholeWord(value.substr(5), kMaxGatherRays, rays) == WholeWord::Ok &&
@@ -200,6 +214,7 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, Settings& sett
                               "option --gather: " + quotedWord(value) + " is not " + range);
             }
             settings.gatherRays = static_cast<int>(rays);
+            settings.given.gather = true;
             continue;
         }
         exports.given = true;
@@ -284,7 +299,8 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv, Settings& 
 
     const CommandLineResult longOptions = takeLongOptions(args, settings);
     if (longOptions != CommandLineResult::Run) return longOptions;
-    if (args.size() < 12) {
+    const bool choosing = settings.quality != Quality::None;
+    if (args.size() < 12 && !(choosing && args.size() >= 3)) {
         if (asksForHelp(args)) return help();
         const std::string given = fromTokenFile ? std::string(kTokenFileName) + " holds too few words ("
                                                 : std::string("too few arguments (");
@@ -347,14 +363,19 @@ CommandLineResult parseCommandLine(int argc, const char* const* argv, Settings& 
         return refuse(o.usageWord + std::string(kind) + ":  " + o.word + "\n\n",
                       o.option() + ": " + quotedWord(o.word) + kind);
     }
-    // "not greater than 0" also catches NaN.
+    settings.given.w = w.given, settings.given.a = a.given, settings.given.i = i_.given;
+    settings.given.s = s.given, settings.given.g = g.given, settings.given.t = t.given;
+    // "not greater than 0" also catches NaN. With --quality, what is not
+    // given is chosen later.
     for (int k = 0; k < 4; ++k) {
+        if (choosing && !floats[k]->given) continue;
         if (!(*floatSettings[k] > 0.0f)) {
             return floats[k]->refuseValue(floats[k]->usageWord + std::string(" must be greater than 0"));
         }
     }
     if (textSize < 1) return t.refuseValue("texture_size must be greater than 0");
     for (int k = 0; k < 4; ++k) {
+        if (choosing && !floats[k]->given) continue;
         if (!std::isfinite(*floatSettings[k])) {
             return floats[k]->refuseValue(floats[k]->usageWord + std::string(" must be a finite number"));
         }

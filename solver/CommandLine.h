@@ -5,6 +5,7 @@
 
 #include "ExportSettings.h"
 #include "Lamp.h"
+#include "QualityPreset.h"
 
 // The solver's settings, as given with the options or by "Glowbake.ini".
 struct Settings {
@@ -24,6 +25,12 @@ struct Settings {
     int formFactorRays = 0;    // --form-factors rays[:R]: rays per element; 0: the hemicube
     LampUnits lampUnits = LampUnits::Standard;  // --lamp-units: how the file's lamp intensities are read
     float sky[3] = {0.0f, 0.0f, 0.0f};          // --sky R G B: radiance beyond the scene
+    // --quality: the numbers not given are chosen from the scene once it is
+    // read (and -h may be left out: the hemicube is made in memory).
+    Quality quality = Quality::None;
+    struct Given {
+        bool w = false, a = false, i = false, s = false, g = false, t = false, gather = false, formFactors = false;
+    } given;                                    // which of them the command line set
 };
 
 // What the argument walk decided.

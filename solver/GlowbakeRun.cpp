@@ -24,6 +24,7 @@
 #include "ModelLoad.h"
 #include "OutputFile.h"
 #include "ProgressLine.h"
+#include "QualityPreset.h"
 #include "Radiosity.h"
 #include "SceneFileWriter.h"
 #include "SolveWarnings.h"
@@ -107,6 +108,30 @@ void printExposure(const ExportSettings& settings, double exposure) {
                 files.empty() ? "" : "; written:", files.c_str());
 }
 
+// Fills every number --quality chooses that the command line left out, and
+// says on standard error what it chose, as options to paste back.
+void applyQuality(Settings& settings, const Model& model) {
+    const QualityChoice c = chooseQuality(model, settings.quality);
+    if (!settings.given.w) settings.hemicubeWorldWide = c.hemicubeWorldWide;
+    if (!settings.given.a) settings.maxPatchArea = c.maxPatchArea;
+    if (!settings.given.i) settings.iterThreshold = c.iterThreshold;
+    if (!settings.given.s) settings.subDivideThreshold = c.subDivideThreshold;
+    if (!settings.given.g) settings.gamma = c.gamma;
+    if (!settings.given.t) settings.textSize = c.textSize;
+    if (!settings.given.formFactors) settings.formFactorRays = c.formFactorRays;
+    if (!settings.given.gather) settings.gatherRays = c.gatherRays;
+    std::fflush(stdout);
+    std::fprintf(stderr, "Glowbake: --quality %s chose: %s-w %g -a %g -i %g -s %g -g %g -t %d --form-factors %s --gather %d\n",
+                 qualityName(settings.quality),
+                 settings.haveHemicubeFile ? "" : ("(a hemicube of " + std::to_string(c.hemicubeResolution) +
+                                                   " made in memory) ").c_str(),
+                 static_cast<double>(settings.hemicubeWorldWide), static_cast<double>(settings.maxPatchArea),
+                 static_cast<double>(settings.iterThreshold), static_cast<double>(settings.subDivideThreshold),
+                 static_cast<double>(settings.gamma), settings.textSize,
+                 settings.formFactorRays > 0 ? ("rays:" + std::to_string(settings.formFactorRays)).c_str() : "hemicube",
+                 settings.gatherRays);
+}
+
 // Lights every texel afresh from the solved scene; the textures and atlases
 // are then made from the gathered light. Its figures go to standard error.
 void gatherTexels(Radiosity& radiosity, const std::vector<PatchLayout>& layouts, int rays, const Progress& progress,
@@ -151,9 +176,12 @@ int runGlowbake(int argc, const char* const* argv) {
     FilePtr modelFile =
         openInput(settings.haveModelFile, settings.modelFile, "model_file", "-m", "model file", "r");
     if (!modelFile) return 1;
-    FilePtr hemicubeFile =
-        openInput(settings.haveHemicubeFile, settings.hemicubeFile, "hemicube_file", "-h", "hemicube file", "rb");
-    if (!hemicubeFile) return 1;
+    FilePtr hemicubeFile;
+    if (settings.haveHemicubeFile || settings.quality == Quality::None) {
+        hemicubeFile =
+            openInput(settings.haveHemicubeFile, settings.hemicubeFile, "hemicube_file", "-h", "hemicube file", "rb");
+        if (!hemicubeFile) return 1;
+    }
     ExportOutputs exportOutputs;
     std::string problem;
     if (!exportOutputs.open(settings.exports, settings.outputFile, problem)) {
@@ -178,7 +206,6 @@ int runGlowbake(int argc, const char* const* argv) {
         progress.event = [](void* user, const ProgressEvent& e) { static_cast<ProgressLine*>(user)->update(e); };
     }
     try {
-        const HemicubeTables tables = readHemicubeFile(hemicubeFile.get(), settings.hemicubeFile);
         Model model = loadModel(modelFile.get(), settings.modelFile, progress);
         for (const Lamp& lamp : model.lamps) {
             const std::string problem = lampProblem(lamp);
@@ -187,6 +214,9 @@ int runGlowbake(int argc, const char* const* argv) {
                                     lampKindName(lamp.kind) + "): " + problem);
         }
         convertLampUnits(model.lamps, settings.lampUnits);
+        const HemicubeTables tables = hemicubeFile ? readHemicubeFile(hemicubeFile.get(), settings.hemicubeFile)
+                                                   : makeHemicubeTables(chooseQuality(model, settings.quality).hemicubeResolution);
+        if (settings.quality != Quality::None) applyQuality(settings, model);
         Radiosity mainRadiosity(std::move(model), tables, solverSettings(settings), progress);
         const std::vector<PatchLayout> layouts =
             layoutTextures(mainRadiosity.model.patches, settings.textSize, mainRadiosity.largestPatchArea);

@@ -266,6 +266,10 @@ TEST(ExportFiles, ProgramRefusesBadExportsBeforeSolving) {
         {{"--gather", "many"}, "--gather takes a whole number of rays from 0 to 65536, not:  many"},
         {{"--gather", "-1"}, "--gather takes a whole number of rays from 0 to 65536, not:  -1"},
         {{"--gather", "65537"}, "--gather takes a whole number of rays from 0 to 65536, not:  65537"},
+        {{"--form-factors", "rays:0"}, "--form-factors takes hemicube, rays or rays:R with R from 1 to 65536, not:  rays:0"},
+        {{"--quality", "best"}, "--quality takes draft, medium or high, not:  best"},
+        {{"--lamp-units", "lux"}, "--lamp-units takes standard, unitless or raw, not:  lux"},
+        {{"--sky", "1", "sky.hdr", "1"}, "option --sky: \"sky.hdr\" is not a finite radiance of 0 or more"},
         {{"--gltf", "lit.gltf", "--lightmap", "./lit.png"}, "--lightmap would write ./lit.png, which --gltf writes too"},
         {{"--irradiance", "keep.out"}, "--irradiance would write keep.out, which the scene file (-o) writes too"},
         {{"--gltf", "lit.glb", "-m", "many.mdl", "-a", "100", "-t", "2337"},
@@ -289,6 +293,7 @@ TEST(ExportFiles, ProgramRefusesBadExportsBeforeSolving) {
     const size_t added = help.out.find("(if no parameters specified, parameters are read from Glowbake.ini file)\n\n");
     ASSERT_NE(usage, std::string::npos);
     ASSERT_NE(added, std::string::npos);
-    for (const char* option : {"--gltf FILE", "--lightmap FILE", "--irradiance FILE", "--exposure EV", "--gather R", "--help"})
+    for (const char* option : {"--gltf FILE", "--lightmap FILE", "--irradiance FILE", "--exposure EV", "--gather R",
+                           "--form-factors M", "--lamp-units U", "--quality Q", "--sky R G B", "--help"})
         EXPECT_NE(help.out.find(option, added), std::string::npos) << option;
 }

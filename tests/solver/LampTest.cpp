@@ -203,6 +203,18 @@ TEST(Lamps, ProgramReadsGltfLampsAndRefusesBadOnes) {
     for (size_t i = 4; i + 3 < scene.size(); i += 4) bright += static_cast<unsigned char>(scene[i + 2]) > 0;
     EXPECT_GT(bright, 100u);
 
+    // The same with nothing but the file and --quality: the numbers are
+    // chosen and printed as options; no hemicube file is needed.
+    const auto chosen =
+        testsupport::runGlowbake(dir.path.string(), {"-m", "lit.gltf", "-o", "quick.out", "--quality", "draft"});
+    ASSERT_EQ(chosen.status, 0) << chosen.err;
+    EXPECT_NE(chosen.err.find("Glowbake: --quality draft chose: (a hemicube of 64 made in memory) -w "),
+              std::string::npos) << chosen.err;
+    const std::string quick = testsupport::readFile(dir.file("quick.out"));
+    size_t lit = 0;
+    for (size_t i = 4; i + 3 < quick.size(); i += 4) lit += static_cast<unsigned char>(quick[i + 2]) > 0;
+    EXPECT_GT(lit, 100u);
+
     const struct {
         const char* light;
         const char* message;
