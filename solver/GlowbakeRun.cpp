@@ -226,6 +226,16 @@ int runGlowbake(int argc, const char* const* argv) {
         mainRadiosity.solve();
         statusLine.finish();
         reportWarnings(solveWarnings(mainRadiosity));
+        if (mainRadiosity.settings.formFactorRays > 0) {
+            std::fflush(stdout);
+            std::fprintf(stderr,
+                         "Glowbake: ray form factors: %lld rays cast over %d passes; restarts resolved %lld stored "
+                         "hits again instead of casting them (%.0f%% of their hemisphere rays)\n",
+                         mainRadiosity.rayRowsCast, mainRadiosity.pass + 1, mainRadiosity.rayRowsReused,
+                         mainRadiosity.restartHemisphereRays > 0
+                             ? 100.0 * mainRadiosity.rayRowsReused / mainRadiosity.restartHemisphereRays
+                             : 0.0);
+        }
         if (settings.gatherRays > 0) gatherTexels(mainRadiosity, layouts, settings.gatherRays, progress, statusLine);
         progress.say("\n\nOutputing to disk...\n");
         writeSceneFile(output.stream(), settings.outputFile, mainRadiosity, layouts, progress);

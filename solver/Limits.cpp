@@ -51,9 +51,10 @@ long long maxGroupCount(int hemicubeResolution) {
 }
 
 long long maxGroupCountForRays(int rays) {
-    // 256 emitting elements at most get rows of their own; the locator's
-    // tree adds a node (20 bytes) per group, and a tree of at most 4/3.
-    return maxGroupCountForRowEntries(static_cast<double>(rays) + 256.0 + 4.0);
+    // Besides its entries (at most one a ray, and 256 for emitters), each
+    // element keeps its rays' hits for restarts: 12 bytes a ray, as much as
+    // 1.5 entries; the locator's tree adds a few bytes a group.
+    return maxGroupCountForRowEntries(2.5 * static_cast<double>(rays) + 256.0 + 4.0);
 }
 
 long long neighborListBudget() { return physicalMemoryBytes() / 8; }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
+#include <vector>
 
 #include "Color.h"
 #include "FormFactorRow.h"
@@ -17,6 +18,16 @@ struct PatchGroup;
 // indexes the form-factor rows, so it does not change between a pass's
 // projection and the sweeps that read the rows.
 using GroupArray = GrowArray<std::unique_ptr<PatchGroup>>;
+
+// Where one of an element's form-factor rays first met a patch: the patch
+// (-1: it left the scene; -2: it met a patch's back) and the barycentric
+// weights of corners 1 and 2 there. Kept so that a restart resolves the ray
+// again, to the elements as they are split then, without casting it.
+struct StoredRayHit {
+    int patch;
+    float u;
+    float v;
+};
 
 // A triangle split once at its edge midpoints into four elements, each with
 // its own emission, radiosity and form-factor row: the unit of the solver's
@@ -45,6 +56,9 @@ struct PatchGroup {
     // lowest bits. The patch's first group has depth 0.
     std::uint64_t splitPath = 0;
     int splitDepth = 0;
+    // With ray form factors: each element's hemisphere rays as they hit, in
+    // ray order; empty until its rows are first cast.
+    std::vector<StoredRayHit> rayHits[4];
 
     void initFromTri(const Tri& source, int parentPatchId, const Color* reflectance, const Color* emission,
                      const Color& initialRadiosity, const Hemicube* hemicube);

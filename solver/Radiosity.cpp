@@ -396,9 +396,14 @@ void Radiosity::projectAll() {
                 }
                 rayRowStats.rays += one.rays;
                 rayRowStats.leaks += one.leaks;
+                rayRowStats.reused += one.reused;
+                rayRowStats.hemisphere += one.hemisphere;
                 progress.report({ProgressStage::Projection, pass, -1, ++finished, n});
             }
         }
+        rayRowsCast += rayRowStats.rays;
+        rayRowsReused += rayRowStats.reused;
+        if (pass > 0) restartHemisphereRays += 4LL * n * settings.formFactorRays;
         return;
     }
     // Each group's rows depend only on the (unchanging) group array, so the

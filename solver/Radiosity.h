@@ -74,6 +74,9 @@ struct Radiosity {
     // first pass) and what the rays of every pass met.
     std::unique_ptr<RayEngine> rayEngine;
     RayRowStats rayRowStats;
+    long long rayRowsCast = 0;           // every pass's rays cast for rows
+    long long rayRowsReused = 0;         // every pass's rays resolved again from stored hits
+    long long restartHemisphereRays = 0; // the hemisphere rays of the passes after the first
 
     // With lamps or a sky: the light they send to each element's centre in
     // the pass being solved, 4 per group in group order (what an element

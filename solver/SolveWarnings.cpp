@@ -133,7 +133,7 @@ std::vector<std::string> solveWarnings(const Radiosity& r) {
         std::snprintf(text, sizeof text,
                       "%lld of the last pass's form-factor rays (%.3g%%) left the scene, the first from an element "
                       "of patch %d (group %d): the scene is open there, or has a gap",
-                      rays.leaks, 100.0 * static_cast<double>(rays.leaks) / static_cast<double>(rays.rays),
+                      rays.leaks, 100.0 * static_cast<double>(rays.leaks) / static_cast<double>(rays.hemisphere),
                       rays.firstLeakPatch, rays.firstLeakGroup);
         out.push_back(text);
     }

@@ -115,23 +115,39 @@ void RayFormFactors::computeRows(PatchGroup& group, RayRowStats& stats) const {
         const float origin[3] = {static_cast<float>(o.x), static_cast<float>(o.y), static_cast<float>(o.z)};
         hits.clear();
         long long leaks = 0;
+        std::vector<StoredRayHit>& stored = group.rayHits[k];
+        const bool reuse = static_cast<int>(stored.size()) == rays;
+        if (!reuse) stored.assign(static_cast<size_t>(rays), StoredRayHit{-1, 0.0f, 0.0f});
         for (int i = 0; i < rays; ++i) {
-            double u, v, x, y, z;
-            samples::hammersley(i, rays, shift[0], shift[1], u, v);
-            samples::cosineDirection(u, v, x, y, z);
-            const double d[3] = {x * t[0] + y * b[0] + z * nv[0], x * t[1] + y * b[1] + z * nv[1],
-                                 x * t[2] + y * b[2] + z * nv[2]};
-            const float dir[3] = {static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2])};
-            const RayEngine::Hit hit = engine.firstHit(origin, dir, 0.0f, std::numeric_limits<float>::infinity());
-            if (hit.patch < 0) {
+            StoredRayHit& hit = stored[static_cast<size_t>(i)];
+            if (!reuse) {
+                double u, v, x, y, z;
+                samples::hammersley(i, rays, shift[0], shift[1], u, v);
+                samples::cosineDirection(u, v, x, y, z);
+                const double d[3] = {x * t[0] + y * b[0] + z * nv[0], x * t[1] + y * b[1] + z * nv[1],
+                                     x * t[2] + y * b[2] + z * nv[2]};
+                const float dir[3] = {static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2])};
+                const RayEngine::Hit found =
+                    engine.firstHit(origin, dir, 0.0f, std::numeric_limits<float>::infinity());
+                hit = {found.patch, found.u, found.v};
+                if (found.patch >= 0) {
+                    const double* nq = &normals[3 * static_cast<size_t>(found.patch)];
+                    if (nq[0] * d[0] + nq[1] * d[1] + nq[2] * d[2] >= 0.0) hit.patch = -2;  // its back
+                }
+            }
+            if (hit.patch == -1) {
                 ++leaks;
                 continue;
             }
-            const double* nq = &normals[3 * static_cast<size_t>(hit.patch)];
-            if (nq[0] * d[0] + nq[1] * d[1] + nq[2] * d[2] >= 0.0) continue;  // its back
+            if (hit.patch < 0) continue;
             if (patchEmits[hit.patch]) continue;  // the emitter part holds it
             const int index = locator.find(hit.patch, 1.0 - hit.u - hit.v, hit.u, hit.v);
             if (index >= 0) hits.push_back({index, 1});
+        }
+        stats.hemisphere += rays;
+        if (reuse) {
+            stats.reused += rays;
+            stats.rays -= rays;  // added back below: only cast rays count
         }
         stats.rays += rays;
         stats.leaks += leaks;

@@ -29,6 +29,8 @@ constexpr int kMaxExplicitEmitterElements = 256;
 struct RayRowStats {
     long long rays = 0;        // every ray cast, hemisphere and visibility
     long long leaks = 0;       // hemisphere rays that left the scene
+    long long reused = 0;      // hemisphere rays resolved again from a stored hit, not cast
+    long long hemisphere = 0;  // hemisphere rays, cast or resolved again
     int firstLeakGroup = -1;   // the lowest group (of the pass's array) with a ray that left, or -1
     int firstLeakPatch = -1;   // that group's patch
 };
@@ -40,7 +42,10 @@ struct RayFormFactors {
     RayFormFactors(const RayEngine& engine, const Model& model, const GroupArray& groups, int rays);
 
     // The four rows of group `g`, from the whole group array; safe to call
-    // for different groups on different threads. Adds to `stats`.
+    // for different groups on different threads. Adds to `stats`. A group
+    // whose hits are stored from an earlier pass (it was not split) has its
+    // hemisphere rays resolved again from them; the rows are bit for bit
+    // those a new cast would give, since the rays are the same.
     void computeRows(PatchGroup& group, RayRowStats& stats) const;
 
     struct EmitterElement {

@@ -78,3 +78,31 @@ TEST(RayFormFactors, AgreeWithTheHemicubeAndIgnoreThreadCount) {
     EXPECT_LT(std::sqrt(err2 / ref2), 0.02) << rel.size() << " elements";
     EXPECT_LT(rel[rel.size() * 9 / 10], 0.05) << rel.size() << " elements";
 }
+
+// Restarts resolve the stored hits of groups that were not split again,
+// against the split elements: the rows are those a fresh cast gives.
+TEST(RayFormFactors, RestartsFromStoredHitsEqualAFreshCast) {
+    SolverSettings s = settingsOf(0.01f, 1.0f, 1e-4f, 0.02f);
+    s.formFactorRays = 64;
+    Radiosity r(modelOf(litRoom()), unitHemicubeTables(8), s, kSilent);
+    r.solve();
+    ASSERT_GT(r.pass, 0);
+    ASSERT_GT(r.rayRowsReused, 0);
+    const RayFormFactors fresh(*r.rayEngine, r.model, r.groups, 64);
+    for (int g = 0; g < r.groups.count(); ++g) {
+        PatchGroup& group = *r.groups[g];
+        std::vector<std::vector<FormFactorEntry>> kept;
+        for (const FormFactorRow& row : group.formFactors) kept.push_back(row.entries);
+        for (std::vector<StoredRayHit>& hits : group.rayHits) hits.clear();
+        RayRowStats stats;
+        fresh.computeRows(group, stats);
+        for (int k = 0; k < 4; ++k) {
+            const std::vector<FormFactorEntry>& now = group.formFactors[k].entries;
+            ASSERT_EQ(kept[k].size(), now.size()) << "group " << g;
+            for (size_t i = 0; i < now.size(); ++i) {
+                EXPECT_EQ(kept[k][i].index, now[i].index);
+                EXPECT_EQ(kept[k][i].value, now[i].value);
+            }
+        }
+    }
+}
