@@ -18,7 +18,7 @@ struct Settings {
     std::string outputFile = "Glowbake.out";  // -o
     bool haveModelFile = false;
     bool haveHemicubeFile = false;
-    ExportSettings exports;    // --gltf, --lightmap, --irradiance, --exposure
+    ExportSettings exports;    // --gltf, --lightmap, --irradiance, --gltf-lightmap, --exposure
 };
 
 // What the argument walk decided.

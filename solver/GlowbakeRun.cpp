@@ -14,6 +14,7 @@
 
 #include "CommandLine.h"
 #include "GlowbakeError.h"
+#include "GltfLightmapSource.h"
 #include "HemicubeFile.h"
 #include "LightmapAtlas.h"
 #include "LightmapExport.h"
@@ -96,6 +97,7 @@ void printExposure(const ExportSettings& settings, double exposure) {
     std::vector<std::string> names = {settings.gltfFile};
     names.insert(names.end(), settings.lightmapFiles.begin(), settings.lightmapFiles.end());
     names.push_back(settings.irradianceFile);
+    names.push_back(settings.gltfLightmapFile);
     for (const std::string& name : names)
         if (!name.empty()) files += " " + name;
     std::printf("exposure %.6g (automatic %+g EV)%s%s\n", exposure, settings.exposureStops,
@@ -151,12 +153,15 @@ int runGlowbake(int argc, const char* const* argv) {
     }
     try {
         const HemicubeTables tables = readHemicubeFile(hemicubeFile.get(), settings.hemicubeFile);
-        Model model = loadModel(modelFile.get(), settings.modelFile, progress);
+        GltfLightmapSource lightmapSource;
+        Model model = loadModel(modelFile.get(), settings.modelFile, progress,
+                                surfacesToRead(settings.exports, settings.modelFile, lightmapSource));
         Radiosity mainRadiosity(std::move(model), tables, solverSettings(settings), progress);
         const std::vector<PatchLayout> layouts =
             layoutTextures(mainRadiosity.model.patches, settings.textSize, mainRadiosity.largestPatchArea);
         const bool exporting = settings.exports.any();
         const AtlasLayout atlas = exporting ? planAtlas(mainRadiosity, layouts, settings.textSize) : AtlasLayout();
+        readGltfLightmapSource(settings.exports, settings.modelFile, mainRadiosity.model, lightmapSource);
         reportWarnings(settingWarnings(mainRadiosity));
         mainRadiosity.solve();
         statusLine.finish();
@@ -166,7 +171,7 @@ int runGlowbake(int argc, const char* const* argv) {
         progress.say("Done\n");
         double exposure = 1.0;
         if (exporting) {
-            exposure = exportLighting(settings.exports, mainRadiosity, layouts, atlas, exportOutputs);
+            exposure = exportLighting(settings.exports, mainRadiosity, layouts, atlas, lightmapSource, exportOutputs);
         } else if (settings.exports.given) {
             exposure = meterElements(mainRadiosity).exposure(settings.exports.exposureStops);
         }
