@@ -19,9 +19,10 @@
 #       0.75 above it (with its underside) and a ceiling light; the .mdl is
 #       the same triangles as a text model
 #   room.glb  a furnished room as a user exports it (Blender's defaults, +Y
-#       up): a checkered floor texture, walls of three colours, a ceiling
-#       light, a block with a smooth-shaded ball on it (a child object), and
-#       two stools sharing one mesh
+#       up, with its lamp): a checkered floor texture, walls of three
+#       colours, a ceiling light, a block with a smooth-shaded ball on it (a
+#       child object, turning in an animation), two stools sharing one mesh,
+#       and a point lamp (a light object, which the solver does not read)
 
 import math
 import os
@@ -276,6 +277,10 @@ def room():
     bpy.context.scene.collection.objects.link(ball)
     ball.parent = block
     ball.location = (0.0, 0.0, 0.8 + 0.35)
+    ball.rotation_euler = (0.0, 0.0, 0.0)
+    ball.keyframe_insert(data_path="rotation_euler", frame=1)
+    ball.rotation_euler = (0.0, 0.0, math.pi / 2)
+    ball.keyframe_insert(data_path="rotation_euler", frame=48)
 
     stool_mesh = box_mesh("StoolMesh", 0.4, 0.4, 0.45)
     stool_mesh.materials.append(wood)
@@ -284,8 +289,13 @@ def room():
         bpy.context.scene.collection.objects.link(stool)
         stool.location = where
 
+    lamp = bpy.data.objects.new("Lamp", bpy.data.lights.new("LampLight", type="POINT"))
+    lamp.data.energy = 40.0
+    bpy.context.scene.collection.objects.link(lamp)
+    lamp.location = (-1.0, 1.0, 2.2)
+
     bpy.ops.export_scene.gltf(filepath=os.path.join(OUT, "room.glb"), export_format="GLB",
-                              export_image_format="AUTO", export_cameras=False, export_lights=False)
+                              export_image_format="AUTO", export_cameras=False, export_lights=True)
 
 
 cornell()

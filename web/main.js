@@ -9,6 +9,9 @@
 //   &fov=DEGREES          vertical field of view (default 60)
 //   &exposure=FACTOR      instead of the file's (scene extras
 //                         "glowbakeExposure"; 1 when it has none)
+//   &lights=on            keep the file's lamps (KHR_lights_punctual) lit;
+//                         they are off otherwise, since the lightmap holds
+//                         the light Glowbake solved and would count it twice
 // The lightmap holds the light in absolute units (the model's emission
 // units), so the renderer maps it to the screen with linear tone mapping at
 // that exposure, as Glowbake's own pictures are made.
@@ -103,6 +106,11 @@ async function show() {
   loader.register((parser) => new MozLightmapExtension(parser));
   const gltf = await loader.loadAsync(model);
   const scene = gltf.scene;
+  if (params.get('lights') !== 'on') {
+    scene.traverse((object) => {
+      if (object.isLight) object.visible = false;
+    });
+  }
   if (params.get('mode') === 'lambert') {
     scene.traverse((object) => {
       if (!object.isMesh) return;
