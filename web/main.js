@@ -14,7 +14,9 @@
 //                         the light Glowbake solved and would count it twice
 // The lightmap holds the light in absolute units (the model's emission
 // units), so the renderer maps it to the screen with linear tone mapping at
-// that exposure, as Glowbake's own pictures are made.
+// that exposure, as Glowbake's own pictures are made. Surfaces are drawn
+// from their front only, the side Glowbake lit (a back would show the
+// front's light): from outside, a room shows its inside.
 import * as THREE from 'three';
 import { GLTFLoader } from 'three/addons/loaders/GLTFLoader.js';
 import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
@@ -73,7 +75,6 @@ function lambertian(material) {
     emissiveIntensity: material.emissiveIntensity,
     lightMap: material.lightMap,
     lightMapIntensity: material.lightMapIntensity,
-    side: material.side,
   });
 }
 
@@ -106,6 +107,12 @@ async function show() {
   loader.register((parser) => new MozLightmapExtension(parser));
   const gltf = await loader.loadAsync(model);
   const scene = gltf.scene;
+  scene.traverse((object) => {
+    if (!object.isMesh) return;
+    for (const material of Array.isArray(object.material) ? object.material : [object.material]) {
+      material.side = THREE.FrontSide;
+    }
+  });
   if (params.get('lights') !== 'on') {
     scene.traverse((object) => {
       if (object.isLight) object.visible = false;
