@@ -55,8 +55,8 @@ std::vector<std::uint32_t> triangleCorners(const tinygltf::Model& doc, const tin
                                            std::size_t vertexCount, const std::string& where) {
     std::vector<std::uint32_t> list;
     if (primitive.indices >= 0) {
-        const tinygltf::Accessor& a = doc.accessors.at(static_cast<std::size_t>(primitive.indices));
         const std::vector<std::uint8_t> bytes = accessorElements(doc, primitive.indices, where + ", indices");
+        const tinygltf::Accessor& a = doc.accessors[static_cast<std::size_t>(primitive.indices)];
         const std::size_t size = elementBytes(a);
         if (a.type != TINYGLTF_TYPE_SCALAR ||
             (a.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE &&
