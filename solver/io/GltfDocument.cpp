@@ -14,10 +14,6 @@
 
 namespace {
 
-// More elements than any real accessor holds (its data would take gigabytes):
-// a claim past it is a damaged file, refused before it is allocated.
-constexpr std::size_t kMaxElements = std::size_t(1) << 28;
-
 [[noreturn]] void refuse(const std::string& fileName, const std::string& why) {
     throw GlowbakeError("model file " + fileName + ": " + why);
 }
@@ -65,9 +61,9 @@ double componentValue(int componentType, const std::uint8_t* at) {
     }
 }
 
-// Copies `count` elements of `size` bytes, `stride` apart, from `offset` in
-// buffer view `view` to `out`, checking that they lie inside the view and
-// the view inside its buffer.
+// Checks that `count` elements of `size` bytes, `stride` apart, from
+// `offset` in buffer view `view` lie inside the view, and the view inside
+// its buffer; copies them to `out` when it is given.
 void copyFromView(const tinygltf::Model& model, int view, std::size_t offset, std::size_t stride, std::size_t count,
                   std::size_t size, std::uint8_t* out, const std::string& where) {
     if (view < 0 || view >= static_cast<int>(model.bufferViews.size()))
@@ -81,6 +77,7 @@ void copyFromView(const tinygltf::Model& model, int view, std::size_t offset, st
     if (count == 0) return;
     if (stride < size || stride > 4096 || offset > v.byteLength || (count - 1) * stride + size > v.byteLength - offset)
         throw GlowbakeError(where + ": its data reaches past the end of buffer view " + std::to_string(view));
+    if (!out) return;
     const unsigned char* from = data.data() + v.byteOffset + offset;
     for (std::size_t i = 0; i < count; ++i) std::memcpy(out + i * size, from + i * stride, size);
 }
@@ -134,15 +131,19 @@ std::vector<std::uint8_t> accessorElements(const tinygltf::Model& model, int ind
     if (a.type != TINYGLTF_TYPE_SCALAR && a.type != TINYGLTF_TYPE_VEC2 && a.type != TINYGLTF_TYPE_VEC3 &&
         a.type != TINYGLTF_TYPE_VEC4)
         throw GlowbakeError(at + ": a matrix where vertex data or indices belong");
-    if (a.count > kMaxElements)
-        throw GlowbakeError(at + ": it claims " + std::to_string(a.count) + " elements, more than a file can hold");
+    // Every element of a real accessor takes at least a byte of the file: a
+    // claim of more (possible without a buffer view) is refused before it is
+    // allocated.
+    std::size_t held = 0;
+    for (const tinygltf::Buffer& b : model.buffers) held += b.data.size();
+    if (a.count > held)
+        throw GlowbakeError(at + ": it claims " + std::to_string(a.count) + " elements, more than the file holds");
+    const tinygltf::BufferView* view = a.bufferView >= 0 && a.bufferView < static_cast<int>(model.bufferViews.size())
+                                           ? &model.bufferViews[a.bufferView] : nullptr;
+    const std::size_t stride = view && view->byteStride != 0 ? view->byteStride : size;
+    if (a.bufferView >= 0) copyFromView(model, a.bufferView, a.byteOffset, stride, a.count, size, nullptr, at);
     std::vector<std::uint8_t> out(a.count * size, 0);
-    if (a.bufferView >= 0) {
-        const tinygltf::BufferView* view =
-            a.bufferView < static_cast<int>(model.bufferViews.size()) ? &model.bufferViews[a.bufferView] : nullptr;
-        const std::size_t stride = view && view->byteStride != 0 ? view->byteStride : size;
-        copyFromView(model, a.bufferView, a.byteOffset, stride, a.count, size, out.data(), at);
-    }
+    if (a.bufferView >= 0) copyFromView(model, a.bufferView, a.byteOffset, stride, a.count, size, out.data(), at);
     if (a.sparse.isSparse) {
         const std::size_t n = static_cast<std::size_t>(std::max(a.sparse.count, 0));
         if (n > a.count) throw GlowbakeError(at + ": more sparse values than elements");
