@@ -32,7 +32,8 @@ function numbers(name, count) {
   if (text === null) return null;
   const values = text.split(',').map(Number);
   if (values.length !== count || values.some((v) => !Number.isFinite(v))) {
-    throw new Error(`${name} must be ${count} numbers separated by commas, not "${text}"`);
+    const wanted = count === 1 ? 'a number' : `${count} numbers separated by commas`;
+    throw new Error(`${name} must be ${wanted}, not "${text}"`);
   }
   return values;
 }
@@ -94,7 +95,7 @@ async function show() {
   if (!model) throw new Error('no model given: add ?model=URL of a .glb or .gltf to the address');
   const eye = numbers('eye', 3);
   const target = numbers('target', 3);
-  const fov = params.has('fov') ? Number(params.get('fov')) : 60;
+  const fov = params.has('fov') ? numbers('fov', 1)[0] : 60;
 
   const renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
   renderer.setPixelRatio(window.devicePixelRatio);
@@ -125,7 +126,7 @@ async function show() {
         ? object.material.map(lambertian) : lambertian(object.material);
     });
   }
-  const exposure = params.has('exposure') ? Number(params.get('exposure'))
+  const exposure = params.has('exposure') ? numbers('exposure', 1)[0]
     : (scene.userData.glowbakeExposure !== undefined ? scene.userData.glowbakeExposure : 1);
   renderer.toneMappingExposure = exposure;
   window.glowbake.exposure = exposure;

@@ -100,7 +100,8 @@ tinygltf::Model readGltfDocument(const std::string& fileName) {
     const bool binary = bytes.size() >= 4 && std::memcmp(bytes.data(), "glTF", 4) == 0;
     const bool ok = binary ? loader.LoadBinaryFromMemory(&model, &err, &warn, bytes.data(),
                                                          static_cast<unsigned int>(bytes.size()), base)
-                           : loader.LoadASCIIFromString(&model, &err, &warn, reinterpret_cast<const char*>(bytes.data()),
+                           : loader.LoadASCIIFromString(&model, &err, &warn,
+                                                        reinterpret_cast<const char*>(bytes.data()),
                                                         static_cast<unsigned int>(bytes.size()), base);
     if (!ok) refuse(fileName, "the glTF document cannot be read for --gltf-lightmap: " + firstLine(err));
     for (std::size_t i = 0; i < model.images.size(); ++i) {
@@ -153,10 +154,11 @@ std::vector<std::uint8_t> accessorElements(const tinygltf::Model& model, int ind
             indexType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)
             throw GlowbakeError(at + ": sparse indices of a type glTF does not allow");
         std::vector<std::uint8_t> indices(n * static_cast<std::size_t>(indexSize)), values(n * size);
-        copyFromView(model, a.sparse.indices.bufferView, static_cast<std::size_t>(std::max(a.sparse.indices.byteOffset, 0)),
-                     static_cast<std::size_t>(indexSize), n, static_cast<std::size_t>(indexSize), indices.data(), at);
-        copyFromView(model, a.sparse.values.bufferView, static_cast<std::size_t>(std::max(a.sparse.values.byteOffset, 0)),
-                     size, n, size, values.data(), at);
+        const auto indexOffset = static_cast<std::size_t>(std::max(a.sparse.indices.byteOffset, 0));
+        const auto valueOffset = static_cast<std::size_t>(std::max(a.sparse.values.byteOffset, 0));
+        copyFromView(model, a.sparse.indices.bufferView, indexOffset, static_cast<std::size_t>(indexSize), n,
+                     static_cast<std::size_t>(indexSize), indices.data(), at);
+        copyFromView(model, a.sparse.values.bufferView, valueOffset, size, n, size, values.data(), at);
         for (std::size_t i = 0; i < n; ++i) {
             const double target = componentValue(indexType, indices.data() + i * static_cast<std::size_t>(indexSize));
             if (target >= static_cast<double>(a.count))

@@ -17,7 +17,8 @@ void flatNormal(const float* t, float* n) {
     const double e2[3] = {double(t[3]) - t[0], double(t[4]) - t[1], double(t[5]) - t[2]};
     const double c[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
     const double length = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
-    for (int k = 0; k < 3; ++k) n[k] = length > 0.0 && std::isfinite(length) ? static_cast<float>(c[k] / length) : k == 2;
+    const bool usable = length > 0.0 && std::isfinite(length);
+    for (int k = 0; k < 3; ++k) n[k] = usable ? static_cast<float>(c[k] / length) : k == 2;
 }
 
 double clamp01(double v) { return std::min(1.0, std::max(0.0, v)); }

@@ -73,7 +73,8 @@ void attachLightmap(tinygltf::Model& doc, const std::vector<int>& litMaterials, 
     if (!litMaterials.empty()) useExtension(doc, "MOZ_lightmap");
 
     if (doc.scenes.empty()) return;
-    const int scene = doc.defaultScene >= 0 && doc.defaultScene < static_cast<int>(doc.scenes.size()) ? doc.defaultScene : 0;
+    const int scene =
+        doc.defaultScene >= 0 && doc.defaultScene < static_cast<int>(doc.scenes.size()) ? doc.defaultScene : 0;
     tinygltf::Value& extras = doc.scenes[scene].extras;
     if (extras.Type() != tinygltf::NULL_TYPE && !extras.IsObject()) return;  // the file's own, left as it is
     tinygltf::Value::Object fields;

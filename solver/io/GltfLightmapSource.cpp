@@ -115,19 +115,20 @@ struct SceneMatcher {
         const tinygltf::Primitive& primitive = doc.meshes[mesh].primitives[p];
         const std::string where =
             "mesh " + std::to_string(mesh) + " (" + doc.meshes[mesh].name + "), primitive " + std::to_string(p);
+        const std::string inFile = "model file " + fileName + ": " + where;
         const auto position = primitive.attributes.find("POSITION");
-        if (position == primitive.attributes.end()) throw GlowbakeError("model file " + fileName + ": " + where + " has no POSITION");
-        const std::vector<std::uint8_t> bytes = accessorElements(doc, position->second, "model file " + fileName + ": " + where);
+        if (position == primitive.attributes.end()) throw GlowbakeError(inFile + " has no POSITION");
+        const std::vector<std::uint8_t> bytes = accessorElements(doc, position->second, inFile);
         const tinygltf::Accessor& a = doc.accessors[position->second];
         if (a.componentType != TINYGLTF_COMPONENT_TYPE_FLOAT || a.type != TINYGLTF_TYPE_VEC3)
-            throw GlowbakeError("model file " + fileName + ": " + where +
+            throw GlowbakeError(inFile +
                                 ": its POSITION is not three floats (quantized positions cannot be given back)");
         GltfPrimitiveUse use;
         use.node = node;
         use.mesh = mesh;
         use.primitive = p;
         use.firstPatch = static_cast<int>(nextPatch);
-        use.corners = triangleCorners(doc, primitive, a.count, "model file " + fileName + ": " + where);
+        use.corners = triangleCorners(doc, primitive, a.count, inFile);
         use.patchCorner.resize(use.corners.size());
         for (std::size_t t = 0; t * 3 < use.corners.size(); ++t) {
             const std::string triangle = where + ", triangle " + std::to_string(t) + " under node " +
@@ -138,8 +139,10 @@ struct SceneMatcher {
                 float local[3];
                 std::memcpy(local, &bytes[static_cast<std::size_t>(use.corners[t * 3 + k]) * 12], 12);
                 double p3[3];
-                for (int r = 0; r < 3; ++r)
-                    p3[r] = world.m[r][0] * local[0] + world.m[r][1] * local[1] + world.m[r][2] * local[2] + world.m[r][3];
+                for (int r = 0; r < 3; ++r) {
+                    p3[r] = world.m[r][0] * local[0] + world.m[r][1] * local[1] + world.m[r][2] * local[2] +
+                            world.m[r][3];
+                }
                 int best = 0;
                 double bestDistance = HUGE_VAL;
                 for (int c = 0; c < 3; ++c) {
@@ -169,8 +172,9 @@ struct SceneMatcher {
             if (n.mesh >= static_cast<int>(doc.meshes.size()))
                 throw GlowbakeError("model file " + fileName + ": node " + std::to_string(node) +
                                     " names a mesh that does not exist");
-            for (std::size_t p = 0; p < doc.meshes[n.mesh].primitives.size(); ++p)
-                if (isTriangles(doc.meshes[n.mesh].primitives[p])) matchPrimitive(node, n.mesh, static_cast<int>(p), world);
+            const std::vector<tinygltf::Primitive>& primitives = doc.meshes[n.mesh].primitives;
+            for (std::size_t p = 0; p < primitives.size(); ++p)
+                if (isTriangles(primitives[p])) matchPrimitive(node, n.mesh, static_cast<int>(p), world);
         }
         for (int child : n.children) walk(child, world, depth + 1);
     }

@@ -65,7 +65,8 @@ struct Transform {
             length += v[r] * v[r];
         }
         length = std::sqrt(length);
-        for (int r = 0; r < 3; ++r) out[r] = length > 0.0 && std::isfinite(length) ? static_cast<float>(v[r] / length) : 0.0f;
+        const bool usable = length > 0.0 && std::isfinite(length);
+        for (int r = 0; r < 3; ++r) out[r] = usable ? static_cast<float>(v[r] / length) : 0.0f;
     }
 
     // A mirroring transform turns the front side's winding around.

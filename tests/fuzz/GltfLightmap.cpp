@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 scene.anchors.insert(scene.anchors.end(), {layouts[p].anchorU[t], layouts[p].anchorV[t]});
         }
         scene.irradiance = LinearImage(scene.layout.wide, scene.layout.high);
-        for (std::size_t i = 0; i < scene.irradiance.rgb.size(); ++i) scene.irradiance.rgb[i] = static_cast<float>(i % 7);
+        std::vector<float>& light = scene.irradiance.rgb;
+        for (std::size_t i = 0; i < light.size(); ++i) light[i] = static_cast<float>(i % 7);
         encodeGltfLightmap(source, scene, true, "", "");
     } catch (const GlowbakeError&) {
     }

@@ -37,33 +37,34 @@ std::string fixture(const std::string& name) { return std::string(GLOWBAKE_SOURC
 
 // A glTF's JSON and buffer 0 (the .glb's binary chunk, or the file its URI
 // names beside a .gltf).
-struct GltfParts {
+struct GltfContent {
     json doc;
     std::string bin;
 };
 
-GltfParts readGltf(const std::string& path) {
-    GltfParts parts;
+GltfContent readGltf(const std::string& path) {
+    GltfContent content;
     const std::string bytes = readFile(path);
     if (bytes.compare(0, 4, "glTF") == 0) {
         std::uint32_t jsonLength = 0, binLength = 0;
         std::memcpy(&jsonLength, bytes.data() + 12, 4);
-        parts.doc = json::parse(bytes.substr(20, jsonLength));
+        content.doc = json::parse(bytes.substr(20, jsonLength));
         if (bytes.size() > 28 + jsonLength) {
             std::memcpy(&binLength, bytes.data() + 20 + jsonLength, 4);
-            parts.bin = bytes.substr(28 + jsonLength, binLength);
+            content.bin = bytes.substr(28 + jsonLength, binLength);
         }
     } else {
-        parts.doc = json::parse(bytes);
-        const json& buffers = parts.doc.value("buffers", json::array());
+        content.doc = json::parse(bytes);
+        const json& buffers = content.doc.value("buffers", json::array());
         if (!buffers.empty() && buffers[0].contains("uri"))
-            parts.bin = readFile((std::filesystem::path(path).parent_path() / buffers[0]["uri"].get<std::string>()).string());
+            content.bin = readFile(
+                (std::filesystem::path(path).parent_path() / buffers[0]["uri"].get<std::string>()).string());
     }
-    return parts;
+    return content;
 }
 
 // The bytes of image `index`: its buffer view, or the file it names.
-std::string imageBytes(const GltfParts& g, const std::string& path, int index) {
+std::string imageBytes(const GltfContent& g, const std::string& path, int index) {
     const json& image = g.doc["images"][index];
     if (image.contains("uri"))
         return readFile((std::filesystem::path(path).parent_path() / image["uri"].get<std::string>()).string());
@@ -145,16 +146,17 @@ TEST(GltfLightmap, SceneComesBackWithItsMaterialsAndTheIrradianceAsLightmap) {
         SCOPED_TRACE(c.model);
         ScratchDir dir;
         const std::string out = dir.file(c.output);
-        const RunResult run = runGlowbake(
-            dir.path.string(), {"-m", fixture(c.model), "-h", GLOWBAKE_DEFAULT_HEMICUBE, "-o", "scene.out", "-w", "0.05",
-                                "-a", c.area, "-i", "0.01", "-s", "1000", "-t", "16", "--irradiance", "irradiance.exr",
-                                "--gltf-lightmap", c.output});
+        const RunResult run =
+            runGlowbake(dir.path.string(),
+                        {"-m", fixture(c.model), "-h", GLOWBAKE_DEFAULT_HEMICUBE, "-o", "scene.out", "-w", "0.05", "-a",
+                         c.area, "-i", "0.01", "-s", "1000", "-t", "16", "--irradiance", "irradiance.exr",
+                         "--gltf-lightmap", c.output});
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_NE(run.out.find("written: irradiance.exr " + std::string(c.output)), std::string::npos) << run.out;
         std::string report;
         EXPECT_TRUE(gltfValidatorClean({out}, report)) << report;
 
-        const GltfParts g = readGltf(out);
+        const GltfContent g = readGltf(out);
         const json& doc = g.doc;
 
         // Every corner where the input has it, with its normal and first
@@ -185,8 +187,9 @@ TEST(GltfLightmap, SceneComesBackWithItsMaterialsAndTheIrradianceAsLightmap) {
             }
             ASSERT_GE(t, 0) << i;
             // Assimp counts v up from the picture's bottom row, glTF down from its first row.
-            const std::tuple<long, long> at{std::lround(lit[i].uv1.x * irradiance.width) - patch.anchors[2 * t],
-                                            std::lround((1.0f - lit[i].uv1.y) * irradiance.height) - patch.anchors[2 * t + 1]};
+            const long column = std::lround(lit[i].uv1.x * irradiance.width);
+            const long row = std::lround((1.0f - lit[i].uv1.y) * irradiance.height);
+            const std::tuple<long, long> at{column - patch.anchors[2 * t], row - patch.anchors[2 * t + 1]};
             if (i % 3 == 0) {
                 chart = at;
                 EXPECT_TRUE(charts.insert(at).second) << "triangle " << i / 3 << " shares a chart";
@@ -209,7 +212,7 @@ TEST(GltfLightmap, SceneComesBackWithItsMaterialsAndTheIrradianceAsLightmap) {
             // drawn twice is a copy the second time), materials beside
             // their lightmap, textures, samplers and the images' bytes.
             const std::string input = fixture(c.model);
-            const GltfParts original = readGltf(input);
+            const GltfContent original = readGltf(input);
             const json& before = original.doc;
             ASSERT_EQ(doc["nodes"].size(), before["nodes"].size());
             for (std::size_t n = 0; n < before["nodes"].size(); ++n)
@@ -218,14 +221,14 @@ TEST(GltfLightmap, SceneComesBackWithItsMaterialsAndTheIrradianceAsLightmap) {
             EXPECT_EQ(doc.value("extensions", json()), before.value("extensions", json()));
             EXPECT_EQ(required, before.value("extensionsRequired", json::array()));
             // Animations the same, on data that may have moved in the buffer.
-            const auto data = [](const GltfParts& parts, int accessor) {  // tightly packed, as Blender writes it
-                const json& a = parts.doc["accessors"][accessor];
-                const json& view = parts.doc["bufferViews"][a["bufferView"].get<int>()];
+            const auto data = [](const GltfContent& content, int accessor) {  // tightly packed, as Blender writes it
+                const json& a = content.doc["accessors"][accessor];
+                const json& view = content.doc["bufferViews"][a["bufferView"].get<int>()];
                 const std::string type = a["type"];
                 const int components = type == "SCALAR" ? 1 : type == "VEC2" ? 2 : type == "VEC3" ? 3 : 4;
                 const int componentType = a["componentType"];
                 const int bytes = componentType == 5126 || componentType == 5125 ? 4 : componentType > 5121 ? 2 : 1;
-                return parts.bin.substr(view.value("byteOffset", 0) + a.value("byteOffset", 0),
+                return content.bin.substr(view.value("byteOffset", 0) + a.value("byteOffset", 0),
                                         a["count"].get<std::size_t>() * components * bytes);
             };
             ASSERT_EQ(doc.value("animations", json::array()).size(), before.value("animations", json::array()).size());
@@ -258,7 +261,8 @@ TEST(GltfLightmap, SceneComesBackWithItsMaterialsAndTheIrradianceAsLightmap) {
                 }
             }
             for (std::size_t i = 0; i < before.value("images", json::array()).size(); ++i)
-                EXPECT_TRUE(imageBytes(g, out, static_cast<int>(i)) == imageBytes(original, input, static_cast<int>(i)));
+                EXPECT_TRUE(imageBytes(g, out, static_cast<int>(i)) ==
+                            imageBytes(original, input, static_cast<int>(i)));
         }
 
         if (c.texture) {
