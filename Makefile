@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test demo bench fuzz clean
+.PHONY: all deps configure build test demo bench fuzz view clean
 
 all: build
 
@@ -29,6 +29,13 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?=
 fuzz: build
 	bash tests/fuzz/run.sh $(BUILD_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+# The page of web/ showing FILE (a --gltf-lightmap .glb or .gltf), served on
+# localhost; prints its address.
+FILE ?=
+view: deps
+	@if [ -z "$(FILE)" ]; then echo "usage: make view FILE=lit.glb" >&2; exit 2; fi
+	node web/serve.js "$(FILE)"
 
 clean:
 	rm -rf $(BUILD_DIR)

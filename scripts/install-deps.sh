@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything Glowbake needs to build, test and run, from Debian,
-# and the Khronos glTF validator from npm into tools/gltf-validator/.
+# the Khronos glTF validator from npm into tools/gltf-validator/, and
+# three.js and puppeteer-core (which drives Debian's chromium in the page's
+# test) from npm into web/.
 # clang with its runtimes (libFuzzer, the sanitizers) and OpenMP builds the
 # fuzz targets in tests/fuzz.
 # Idempotent: when everything is already present it changes nothing.
@@ -11,6 +13,7 @@ PACKAGES=(
   libgtest-dev googletest libbenchmark-dev
   libtriangle-dev
   freeglut3-dev libglu1-mesa-dev libpng-dev
+  libtinygltf-dev chromium
   xvfb xauth xdotool imagemagick
   libassimp-dev libstb-dev nlohmann-json3-dev
   libtinyexr-dev libopenexr-dev
@@ -37,28 +40,39 @@ for p in "${PACKAGES[@]}"; do
 done
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-validatorDir="$here/tools/gltf-validator"
 
-# The validator's version is pinned by package-lock.json; `npm ci` installs
-# exactly that, and only when the installed one differs.
-install_validator() {
-  local want have
-  want="$(node -e 'console.log(require(process.argv[1]).packages["node_modules/gltf-validator"].version)' \
-            "$validatorDir/package-lock.json")"
-  have="$(node -e 'try { console.log(require(process.argv[1]).version) } catch (e) { console.log("") }' \
-            "$validatorDir/node_modules/gltf-validator/package.json")"
-  if [ "$want" = "$have" ]; then
+# The npm packages' versions are pinned by each folder's package-lock.json;
+# `npm ci` installs exactly those, and only when an installed one differs.
+# install_npm FOLDER PACKAGE...
+install_npm() {
+  local dir="$1" pkg want have stale=""
+  shift
+  for pkg in "$@"; do
+    want="$(node -e 'console.log(require(process.argv[1]).packages["node_modules/" + process.argv[2]].version)' \
+              "$dir/package-lock.json" "$pkg")"
+    have="$(node -e 'try { console.log(require(process.argv[1]).version) } catch (e) { console.log("") }' \
+              "$dir/node_modules/$pkg/package.json")"
+    if [ "$want" != "$have" ]; then
+      stale="$stale $pkg@$want"
+    fi
+  done
+  if [ -z "$stale" ]; then
     return 0
   fi
-  echo "install-deps: installing gltf-validator $want into $validatorDir"
-  if ! (cd "$validatorDir" && npm ci --no-audit --no-fund --loglevel=error); then
-    echo "install-deps: FAILED to install gltf-validator with npm" >&2
+  echo "install-deps: installing$stale into $dir"
+  if ! (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error); then
+    echo "install-deps: FAILED to install$stale with npm into $dir" >&2
     exit 1
   fi
 }
 
+install_node_packages() {
+  install_npm "$here/tools/gltf-validator" gltf-validator
+  install_npm "$here/web" three puppeteer-core
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
-  install_validator
+  install_node_packages
   echo "install-deps: all dependencies present"
   exit 0
 fi
@@ -91,5 +105,5 @@ if ! $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-re
   echo "install-deps: FAILED to install: ${missing[*]}" >&2
   exit 1
 fi
-install_validator
+install_node_packages
 echo "install-deps: done"

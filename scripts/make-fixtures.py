@@ -18,11 +18,17 @@
 #   table.glb, table.mdl  a room in metres: a white floor, a white table top
 #       0.75 above it (with its underside) and a ceiling light; the .mdl is
 #       the same triangles as a text model
+#   room.glb  a furnished room as a user exports it (Blender's defaults, +Y
+#       up, with its lamp): a checkered floor texture, walls of three
+#       colours, a ceiling light, a block with a smooth-shaded ball on it (a
+#       child object, turning in an animation), two stools sharing one mesh,
+#       and a point lamp (a light object, which the solver does not read)
 
 import math
 import os
 import sys
 
+import bmesh
 import bpy
 
 OUT = sys.argv[sys.argv.index("--") + 1]
@@ -203,7 +209,97 @@ def table():
             f.write(" ".join("%g" % n for n in nums) + "\n")
 
 
+
+# A 4 x 4 x 3 m room, z up in Blender, every wall facing into the room. The
+# floor's texture is an 8 x 8 checker of 8-texel squares over the floor.
+def room():
+    clear()
+    size = 64
+    img = bpy.data.images.new("Checker", size, size, alpha=False)
+    img.colorspace_settings.name = "sRGB"
+    px = []
+    for y in range(size):
+        for x in range(size):
+            v = 0.85 if ((x // 8) + (y // 8)) % 2 == 0 else 0.15
+            px += [v, v, v, 1.0]
+    img.pixels = px
+    img.pack()
+
+    floor_mat = material("CheckerFloor", (1.0, 1.0, 1.0))
+    tex = floor_mat.node_tree.nodes.new("ShaderNodeTexImage")
+    tex.image = img
+    floor_mat.node_tree.links.new(tex.outputs["Color"], floor_mat.node_tree.nodes["Principled BSDF"].inputs["Base Color"])
+    white = material("WhiteWall", (0.75, 0.75, 0.75))
+    red = material("RedWall", (0.7, 0.12, 0.1))
+    green = material("GreenWall", (0.15, 0.55, 0.12))
+    light = material("CeilingLight", (0.75, 0.75, 0.75), (1.0, 0.95, 0.85), 12.0)
+    wood = material("Wood", (0.5, 0.32, 0.18))
+    ball_mat = material("BallPaint", (0.8, 0.7, 0.2))
+
+    floor = mesh_object("Floor", [(-2, -2, 0), (2, -2, 0), (2, 2, 0), (-2, 2, 0)], [(0, 1, 2, 3)], floor_mat)
+    uv = floor.data.uv_layers.new(name="UVMap")
+    for loop, coord in zip(floor.data.loops, [(0, 0), (1, 0), (1, 1), (0, 1)]):
+        uv.data[loop.index].uv = coord
+    mesh_object("Ceiling", [(-2, -2, 3), (-2, 2, 3), (2, 2, 3), (2, -2, 3)], [(0, 1, 2, 3)], white)
+    mesh_object("BackWall", [(-2, 2, 0), (2, 2, 0), (2, 2, 3), (-2, 2, 3)], [(0, 1, 2, 3)], white)
+    mesh_object("FrontWall", [(2, -2, 0), (-2, -2, 0), (-2, -2, 3), (2, -2, 3)], [(0, 1, 2, 3)], white)
+    mesh_object("LeftWall", [(-2, -2, 0), (-2, 2, 0), (-2, 2, 3), (-2, -2, 3)], [(0, 1, 2, 3)], red)
+    mesh_object("RightWall", [(2, 2, 0), (2, -2, 0), (2, -2, 3), (2, 2, 3)], [(0, 1, 2, 3)], green)
+    mesh_object("Light", [(-0.5, -0.5, 2.98), (-0.5, 0.5, 2.98), (0.5, 0.5, 2.98), (0.5, -0.5, 2.98)],
+                [(0, 1, 2, 3)], light)
+
+    def box_mesh(name, sx, sy, sz):
+        mesh = bpy.data.meshes.new(name)
+        bm = bmesh.new()
+        bmesh.ops.create_cube(bm, size=1.0)
+        bmesh.ops.scale(bm, vec=(sx, sy, sz), verts=bm.verts)
+        bmesh.ops.translate(bm, vec=(0, 0, sz / 2), verts=bm.verts)
+        bm.to_mesh(mesh)
+        bm.free()
+        return mesh
+
+    block_mesh = box_mesh("BlockMesh", 0.8, 0.8, 0.8)
+    block_mesh.materials.append(wood)
+    block = bpy.data.objects.new("Block", block_mesh)
+    bpy.context.scene.collection.objects.link(block)
+    block.location = (0.6, 0.5, 0.0)
+    block.rotation_euler = (0.0, 0.0, 0.3)
+
+    ball_mesh = bpy.data.meshes.new("BallMesh")
+    bm = bmesh.new()
+    bmesh.ops.create_uvsphere(bm, u_segments=12, v_segments=6, radius=0.35, calc_uvs=True)
+    bm.to_mesh(ball_mesh)
+    bm.free()
+    for poly in ball_mesh.polygons:
+        poly.use_smooth = True
+    ball_mesh.materials.append(ball_mat)
+    ball = bpy.data.objects.new("Ball", ball_mesh)
+    bpy.context.scene.collection.objects.link(ball)
+    ball.parent = block
+    ball.location = (0.0, 0.0, 0.8 + 0.35)
+    ball.rotation_euler = (0.0, 0.0, 0.0)
+    ball.keyframe_insert(data_path="rotation_euler", frame=1)
+    ball.rotation_euler = (0.0, 0.0, math.pi / 2)
+    ball.keyframe_insert(data_path="rotation_euler", frame=48)
+
+    stool_mesh = box_mesh("StoolMesh", 0.4, 0.4, 0.45)
+    stool_mesh.materials.append(wood)
+    for name, where in (("StoolA", (-1.0, -0.6, 0.0)), ("StoolB", (-0.9, 0.7, 0.0))):
+        stool = bpy.data.objects.new(name, stool_mesh)
+        bpy.context.scene.collection.objects.link(stool)
+        stool.location = where
+
+    lamp = bpy.data.objects.new("Lamp", bpy.data.lights.new("LampLight", type="POINT"))
+    lamp.data.energy = 40.0
+    bpy.context.scene.collection.objects.link(lamp)
+    lamp.location = (-1.0, 1.0, 2.2)
+
+    bpy.ops.export_scene.gltf(filepath=os.path.join(OUT, "room.glb"), export_format="GLB",
+                              export_image_format="AUTO", export_cameras=False, export_lights=True)
+
+
 cornell()
 textured_quad()
 transform()
 table()
+room()

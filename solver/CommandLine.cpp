@@ -37,6 +37,9 @@ void printHelp() {
     std::printf("--lightmap FILE    the lightmap atlas: .exr or .hdr linear radiosity, .png the picture;\n\t"
                 "                   may be given more than once\n\t");
     std::printf("--irradiance FILE  the light arriving at each texel, (B - E) / reflectance, as .exr or .hdr\n\t");
+    std::printf("--gltf-lightmap FILE\n\t"
+                "                   the input scene as glTF (.glb, or .gltf with .bin and .png), its own\n\t"
+                "                   materials lit by the irradiance as a lightmap (MOZ_lightmap, TEXCOORD_1)\n\t");
     std::printf("--exposure EV      stops added to the automatic exposure of the picture (default 0)\n\t");
     std::printf("--form-factors M   hemicube (the default) or rays[:R], R rays per element (default %d)\n\t",
                 kDefaultFormFactorRays);
@@ -138,7 +141,7 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, Settings& sett
             return CommandLineResult::Help;
         }
         std::string* file = arg == "--gltf" ? &exports.gltfFile : arg == "--irradiance" ? &exports.irradianceFile
-                          : nullptr;
+                          : arg == "--gltf-lightmap" ? &exports.gltfLightmapFile : nullptr;
         if (!file && arg != "--exposure" && arg != "--lightmap" && arg != "--gather" && arg != "--form-factors" &&
             arg != "--lamp-units" && arg != "--sky" && arg != "--quality") {
             rest.push_back(arg);  // the option walk reports it

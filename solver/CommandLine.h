@@ -20,7 +20,7 @@ struct Settings {
     std::string outputFile = "Glowbake.out";  // -o
     bool haveModelFile = false;
     bool haveHemicubeFile = false;
-    ExportSettings exports;    // --gltf, --lightmap, --irradiance, --exposure
+    ExportSettings exports;    // --gltf, --lightmap, --irradiance, --gltf-lightmap, --exposure
     int gatherRays = 0;        // --gather: rays per texel of the final gather; 0: none
     int formFactorRays = 0;    // --form-factors rays[:R]: rays per element; 0: the hemicube
     LampUnits lampUnits = LampUnits::Standard;  // --lamp-units: how the file's lamp intensities are read

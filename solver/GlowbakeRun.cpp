@@ -17,6 +17,7 @@
 #include "CommandLine.h"
 #include "FinalGather.h"
 #include "GlowbakeError.h"
+#include "GltfLightmapSource.h"
 #include "HemicubeFile.h"
 #include "LightmapAtlas.h"
 #include "LightmapExport.h"
@@ -102,6 +103,7 @@ void printExposure(const ExportSettings& settings, double exposure) {
     std::vector<std::string> names = {settings.gltfFile};
     names.insert(names.end(), settings.lightmapFiles.begin(), settings.lightmapFiles.end());
     names.push_back(settings.irradianceFile);
+    names.push_back(settings.gltfLightmapFile);
     for (const std::string& name : names)
         if (!name.empty()) files += " " + name;
     std::printf("exposure %.6g (automatic %+g EV)%s%s\n", exposure, settings.exposureStops,
@@ -206,7 +208,9 @@ int runGlowbake(int argc, const char* const* argv) {
         progress.event = [](void* user, const ProgressEvent& e) { static_cast<ProgressLine*>(user)->update(e); };
     }
     try {
-        Model model = loadModel(modelFile.get(), settings.modelFile, progress);
+        GltfLightmapSource lightmapSource;
+        Model model = loadModel(modelFile.get(), settings.modelFile, progress,
+                                surfacesToRead(settings.exports, settings.modelFile, lightmapSource));
         for (const Lamp& lamp : model.lamps) {
             const std::string problem = lampProblem(lamp);
             if (!problem.empty())
@@ -222,6 +226,7 @@ int runGlowbake(int argc, const char* const* argv) {
             layoutTextures(mainRadiosity.model.patches, settings.textSize, mainRadiosity.largestPatchArea);
         const bool exporting = settings.exports.any();
         const AtlasLayout atlas = exporting ? planAtlas(mainRadiosity, layouts, settings.textSize) : AtlasLayout();
+        readGltfLightmapSource(settings.exports, settings.modelFile, mainRadiosity.model, lightmapSource);
         reportWarnings(settingWarnings(mainRadiosity));
         mainRadiosity.solve();
         statusLine.finish();
@@ -242,7 +247,7 @@ int runGlowbake(int argc, const char* const* argv) {
         progress.say("Done\n");
         double exposure = 1.0;
         if (exporting) {
-            exposure = exportLighting(settings.exports, mainRadiosity, layouts, atlas, exportOutputs);
+            exposure = exportLighting(settings.exports, mainRadiosity, layouts, atlas, lightmapSource, exportOutputs);
         } else if (settings.exports.given) {
             exposure = meterElements(mainRadiosity).exposure(settings.exports.exposureStops);
         }

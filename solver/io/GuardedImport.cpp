@@ -19,6 +19,7 @@
 
 #include "GlowbakeError.h"
 #include "SceneImport.h"
+#include "SceneSurfaces.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define GLOWBAKE_ADDRESS_SANITIZER 1
@@ -49,6 +50,11 @@ struct ModelBytes {
     void put(const Color& c) {
         put(c.r), put(c.g), put(c.b), put(c.a);
     }
+    template <typename T>
+    void put(const std::vector<T>& values) {
+        put(static_cast<std::uint64_t>(values.size()));
+        bytes.append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T));
+    }
 };
 
 struct ModelBytesReader {
@@ -78,6 +84,13 @@ struct ModelBytesReader {
     void get(Color& c) {
         get(c.r), get(c.g), get(c.b), get(c.a);
     }
+    template <typename T>
+    void get(std::vector<T>& values) {
+        values.resize(count(sizeof(T)));
+        if (!ok) return;
+        std::memcpy(values.data(), bytes.data() + at, values.size() * sizeof(T));
+        at += values.size() * sizeof(T);
+    }
     // A count of records of at least `recordBytes` bytes each that the rest
     // of the bytes can hold.
     std::size_t count(std::size_t recordBytes) {
@@ -88,7 +101,39 @@ struct ModelBytesReader {
     }
 };
 
-std::string encodeModel(const Model& model) {
+void encodeSurfaces(const SceneSurfaces& surfaces, ModelBytes& out) {
+    out.put(static_cast<std::uint64_t>(surfaces.materials.size()));
+    for (const SurfaceMaterial& m : surfaces.materials) {
+        out.put(m.name);
+        out.put(m.baseColor);
+        out.put(m.emission);
+        out.put(m.image);
+        out.put(m.mimeType);
+    }
+    out.put(surfaces.patchMaterial);
+    out.put(surfaces.hasNormals);
+    out.put(surfaces.hasTexcoords);
+    out.put(surfaces.normals);
+    out.put(surfaces.texcoords);
+}
+
+void decodeSurfaces(ModelBytesReader& in, SceneSurfaces& surfaces) {
+    surfaces.materials.resize(in.count(3 * sizeof(std::uint64_t) + 7 * sizeof(float)));
+    for (SurfaceMaterial& m : surfaces.materials) {
+        in.get(m.name);
+        in.get(m.baseColor);
+        in.get(m.emission);
+        in.get(m.image);
+        in.get(m.mimeType);
+    }
+    in.get(surfaces.patchMaterial);
+    in.get(surfaces.hasNormals);
+    in.get(surfaces.hasTexcoords);
+    in.get(surfaces.normals);
+    in.get(surfaces.texcoords);
+}
+
+std::string encodeModel(const Model& model, const SceneSurfaces* surfaces) {
     ModelBytes out;
     out.bytes += kModelTag;
     out.put(static_cast<std::uint64_t>(model.patches.size()));
@@ -117,10 +162,11 @@ std::string encodeModel(const Model& model) {
     }
     out.put(static_cast<std::uint64_t>(model.ignoredLights.size()));
     for (const std::string& note : model.ignoredLights) out.put(note);
+    if (surfaces) encodeSurfaces(*surfaces, out);
     return out.bytes;
 }
 
-bool decodeModel(const std::string& bytes, Model& model) {
+bool decodeModel(const std::string& bytes, Model& model, SceneSurfaces* surfaces) {
     ModelBytesReader in{bytes};
     const std::size_t patches = in.count(18 * sizeof(float));
     model.patches.resize(patches);
@@ -157,6 +203,7 @@ bool decodeModel(const std::string& bytes, Model& model) {
     const std::size_t notes = in.count(sizeof(std::uint64_t));
     model.ignoredLights.resize(notes);
     for (std::string& note : model.ignoredLights) in.get(note);
+    if (surfaces) decodeSurfaces(in, *surfaces);
     return in.ok && in.at == bytes.size();
 }
 
@@ -221,7 +268,7 @@ void limit(int resource, double soft, double hard) {
     setrlimit(resource, &bound);
 }
 
-[[noreturn]] void runChild(int fd, const std::string& fileName, const ImportBounds& bounds) {
+[[noreturn]] void runChild(int fd, const std::string& fileName, const ImportBounds& bounds, bool withSurfaces) {
     limit(RLIMIT_CORE, 0, 0);
 #ifndef GLOWBAKE_ADDRESS_SANITIZER
     // The sanitizer's shadow memory is address space no bound allows.
@@ -232,7 +279,9 @@ void limit(int resource, double soft, double hard) {
     limit(RLIMIT_CPU, bounds.seconds, bounds.seconds + 10);
     std::string message;
     try {
-        message = encodeModel(importScene(fileName, Progress()));
+        SceneSurfaces surfaces;
+        const Model model = importScene(fileName, Progress(), withSurfaces ? &surfaces : nullptr);
+        message = encodeModel(model, withSurfaces ? &surfaces : nullptr);
     } catch (const GlowbakeError& e) {
         message = kErrorTag + std::string(e.what());
     } catch (const std::bad_alloc&) {
@@ -252,7 +301,7 @@ std::string mebibytes(double bytes) { return std::to_string(static_cast<long lon
 
 }  // namespace
 
-Model importSceneGuarded(const std::string& fileName, const Progress& progress) {
+Model importSceneGuarded(const std::string& fileName, const Progress& progress, SceneSurfaces* surfaces) {
     const ImportBounds bounds = boundsFor(fileName);
     // Nothing buffered may be written twice, by the child as well.
     std::fflush(stdout);
@@ -268,7 +317,7 @@ Model importSceneGuarded(const std::string& fileName, const Progress& progress) 
     }
     if (child == 0) {
         close(fds[0]);
-        runChild(fds[1], fileName, bounds);
+        runChild(fds[1], fileName, bounds, surfaces != nullptr);
     }
     close(fds[1]);
     const std::string bytes = readAll(fds[0]);
@@ -303,7 +352,7 @@ Model importSceneGuarded(const std::string& fileName, const Progress& progress) 
                              " MiB of memory while reading it; the file is probably malformed (it claims far more "
                              "data than it holds)");
     Model model;
-    if (bytes[0] != kModelTag || !decodeModel(bytes, model))
+    if (bytes[0] != kModelTag || !decodeModel(bytes, model, surfaces))
         refuse(fileName, "the importer's result came back damaged");
     reportImportedScene(model, progress);
     return model;

@@ -5,17 +5,20 @@
 #include "Model.h"
 #include "Progress.h"
 
+struct SceneSurfaces;
+
 // importScene run in a child process with bounded memory and processor time,
 // so that a file that crashes the importer, or makes it allocate or loop
 // without end, stops with a message instead of taking the program with it.
 // The child's warnings go to standard error as they arise; the model comes
 // back over a pipe and its loading progress is reported here, as
-// importScene reports it.
+// importScene reports it. With `surfaces`, the child fills them in too
+// (importScene's `surfaces`) and they come back with the model.
 //
 // Throws GlowbakeError "model file NAME: ..." for everything importScene
 // refuses, and when the child crashes, exceeds its bounds or cannot be run,
 // saying which.
-Model importSceneGuarded(const std::string& fileName, const Progress& progress);
+Model importSceneGuarded(const std::string& fileName, const Progress& progress, SceneSurfaces* surfaces = nullptr);
 
 // The child's address-space bound beyond what the program already maps: far
 // more than the importer and its texture decoding need for a real scene of

@@ -7,6 +7,7 @@
 #include "DisplayMapping.h"
 #include "GlowbakeError.h"
 #include "GltfFile.h"
+#include "GltfLightmapFile.h"
 #include "ImageEncoding.h"
 #include "LightmapAtlas.h"
 
@@ -71,6 +72,13 @@ bool ExportOutputs::open(const ExportSettings& settings, const std::string& scen
     for (const std::string& name : settings.lightmapFiles)
         if (!claim(name, "--lightmap")) return false;
     if (!settings.irradianceFile.empty() && !claim(settings.irradianceFile, "--irradiance")) return false;
+    const std::string& relit = settings.gltfLightmapFile;
+    if (!relit.empty()) {
+        if (!claim(relit, "--gltf-lightmap")) return false;
+        if (extensionOf(relit) == ".gltf" && (!claim(withExtension(relit, ".bin"), "--gltf-lightmap") ||
+                                              !claim(withExtension(relit, ".png"), "--gltf-lightmap")))
+            return false;
+    }
 
     if (!settings.gltfFile.empty()) {
         const std::string ext = extensionOf(settings.gltfFile);
@@ -101,12 +109,24 @@ bool ExportOutputs::open(const ExportSettings& settings, const std::string& scen
         }
         if (!openOutput(irradiance, settings.irradianceFile, "--irradiance", problem)) return false;
     }
+    if (!relit.empty()) {
+        const std::string ext = extensionOf(relit);
+        if (ext != ".glb" && ext != ".gltf") {
+            problem = "--gltf-lightmap file must end in .glb or .gltf: " + relit;
+            return false;
+        }
+        if (!openOutput(gltfLightmap, relit, "--gltf-lightmap", problem)) return false;
+        if (ext == ".gltf") {
+            if (!openOutput(gltfLightmapBin, withExtension(relit, ".bin"), "--gltf-lightmap", problem)) return false;
+            if (!openOutput(gltfLightmapPng, withExtension(relit, ".png"), "--gltf-lightmap", problem)) return false;
+        }
+    }
     return true;
 }
 
 std::vector<OutputFile*> ExportOutputs::files() {
     std::vector<OutputFile*> open;
-    for (OutputFile* f : {&gltf, &gltfBin, &gltfPng, &irradiance})
+    for (OutputFile* f : {&gltf, &gltfBin, &gltfPng, &irradiance, &gltfLightmap, &gltfLightmapBin, &gltfLightmapPng})
         if (f->stream()) open.push_back(f);
     for (const std::unique_ptr<OutputFile>& f : lightmaps)
         if (f->stream()) open.push_back(f.get());
@@ -162,6 +182,20 @@ void writeExports(const ExportSettings& settings, const ExportScene& scene, Expo
             writeBytes(outputs.gltfPng, gltf.png, "--gltf picture");
         }
     }
+
+    if (!settings.gltfLightmapFile.empty()) {
+        if (!scene.lightmapSource) throw GlowbakeError("--gltf-lightmap: the input scene was not read for it");
+        const bool binary = extensionOf(settings.gltfLightmapFile) == ".glb";
+        const GltfLightmapFiles files =
+            encodeGltfLightmap(*scene.lightmapSource, scene, binary, baseName(outputs.gltfLightmapBin.name()),
+                               baseName(outputs.gltfLightmapPng.name()));
+        writeBytes(outputs.gltfLightmap, files.document, "--gltf-lightmap file");
+        if (!binary) {
+            // A document without vertex data has an empty buffer file.
+            if (!files.bin.empty()) writeBytes(outputs.gltfLightmapBin, files.bin, "--gltf-lightmap buffer");
+            writeBytes(outputs.gltfLightmapPng, files.png, "--gltf-lightmap picture");
+        }
+    }
 }
 
 void commitAll(const std::vector<OutputFile*>& files) {
@@ -170,14 +204,17 @@ void commitAll(const std::vector<OutputFile*>& files) {
 }
 
 double exportLighting(const ExportSettings& settings, const Radiosity& radiosity,
-                            const std::vector<PatchLayout>& layouts, const AtlasLayout& atlas,
-                            ExportOutputs& outputs) {
-    LightmapAtlases atlases = bakeAtlases(radiosity, layouts, atlas, !settings.irradianceFile.empty());
+                      const std::vector<PatchLayout>& layouts, const AtlasLayout& atlas,
+                      const GltfLightmapSource& lightmapSource, ExportOutputs& outputs) {
+    // --irradiance and --gltf-lightmap write the same irradiance atlas.
+    const bool withIrradiance = !settings.irradianceFile.empty() || !settings.gltfLightmapFile.empty();
+    LightmapAtlases atlases = bakeAtlases(radiosity, layouts, atlas, withIrradiance);
     ExportScene scene;
     scene.layout = atlas;
     scene.radiosity = std::move(atlases.radiosity);
     scene.irradiance = std::move(atlases.irradiance);
     scene.exposure = meterElements(radiosity).exposure(settings.exposureStops);
+    scene.lightmapSource = &lightmapSource;
     for (int p = 0; p < radiosity.numPatches; ++p) {
         for (const Vec3& v : radiosity.model.patches[p].vertices)
             scene.corners.insert(scene.corners.end(), {v.x, v.y, v.z});

@@ -11,6 +11,8 @@
 #include "Radiosity.h"
 #include "TextureLayout.h"
 
+struct GltfLightmapSource;
+
 // A named run of consecutive patches that becomes one glTF node and mesh.
 struct ExportMesh {
     std::string name;
@@ -28,12 +30,14 @@ struct ExportScene {
     LinearImage radiosity;       // the atlas of linear radiosity
     LinearImage irradiance;      // the atlas of irradiance; used only when asked for
     double exposure = 1.0;       // the factor of the display mapping
+    const GltfLightmapSource* lightmapSource = nullptr;  // what --gltf-lightmap gives back
 };
 
 // The temporary files of every export asked for, opened before the solve so
 // that a name that cannot be written stops the run before it starts.
 struct ExportOutputs {
     OutputFile gltf, gltfBin, gltfPng, irradiance;
+    OutputFile gltfLightmap, gltfLightmapBin, gltfLightmapPng;
     std::vector<std::unique_ptr<OutputFile>> lightmaps;  // one per --lightmap
 
     // Checks the names (their extensions, and that no two outputs of the
@@ -56,9 +60,11 @@ void writeExports(const ExportSettings& settings, const ExportScene& scene, Expo
 
 // Bakes the float atlases of a solved Radiosity into `atlas` (laid out from
 // `layouts`), measures the exposure and writes every export asked for into
-// its temporary file; returns the exposure of the picture.
+// its temporary file, --gltf-lightmap's from `lightmapSource`; returns the
+// exposure of the picture.
 double exportLighting(const ExportSettings& settings, const Radiosity& radiosity,
-                      const std::vector<PatchLayout>& layouts, const AtlasLayout& atlas, ExportOutputs& outputs);
+                      const std::vector<PatchLayout>& layouts, const AtlasLayout& atlas,
+                      const GltfLightmapSource& lightmapSource, ExportOutputs& outputs);
 
 // Finishes every file, then renames them all: nothing is published unless
 // every file was written completely.

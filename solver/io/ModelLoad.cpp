@@ -14,7 +14,7 @@ bool isTextModelName(const std::string& fileName) {
     return !Assimp::Importer().IsExtensionSupported(ext);
 }
 
-Model loadModel(std::FILE* file, const std::string& fileName, const Progress& progress) {
+Model loadModel(std::FILE* file, const std::string& fileName, const Progress& progress, SceneSurfaces* surfaces) {
     if (isTextModelName(fileName)) return readModel(file, fileName, progress);
-    return importSceneGuarded(fileName, progress);
+    return importSceneGuarded(fileName, progress, surfaces);
 }

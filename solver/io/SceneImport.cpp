@@ -20,6 +20,8 @@
 #include "MtlDiffuse.h"
 #include "PathParts.h"
 #include "SceneScreen.h"
+#include "SceneSurfaces.h"
+#include "TextureImage.h"
 #include "TextureMean.h"
 
 namespace {
@@ -45,6 +47,27 @@ struct Transform {
 
     void apply(const aiVector3D& p, double out[3]) const {
         for (int r = 0; r < 3; ++r) out[r] = m[r][0] * p.x + m[r][1] * p.y + m[r][2] * p.z + m[r][3];
+    }
+
+    // A normal turned as the surface is: by the transform's cofactor matrix
+    // (its inverse transposed, times the determinant) with the
+    // determinant's sign taken out, made unit length; 0 when it vanishes.
+    void turnNormal(const aiVector3D& n, float out[3]) const {
+        const double c[3][3] = {{m[1][1] * m[2][2] - m[1][2] * m[2][1], m[1][2] * m[2][0] - m[1][0] * m[2][2],
+                                 m[1][0] * m[2][1] - m[1][1] * m[2][0]},
+                                {m[0][2] * m[2][1] - m[0][1] * m[2][2], m[0][0] * m[2][2] - m[0][2] * m[2][0],
+                                 m[0][1] * m[2][0] - m[0][0] * m[2][1]},
+                                {m[0][1] * m[1][2] - m[0][2] * m[1][1], m[0][2] * m[1][0] - m[0][0] * m[1][2],
+                                 m[0][0] * m[1][1] - m[0][1] * m[1][0]}};
+        const double sign = mirrors() ? -1.0 : 1.0;
+        double v[3], length = 0.0;
+        for (int r = 0; r < 3; ++r) {
+            v[r] = sign * (c[r][0] * n.x + c[r][1] * n.y + c[r][2] * n.z);
+            length += v[r] * v[r];
+        }
+        length = std::sqrt(length);
+        const bool usable = length > 0.0 && std::isfinite(length);
+        for (int r = 0; r < 3; ++r) out[r] = usable ? static_cast<float>(v[r] / length) : 0.0f;
     }
 
     // A mirroring transform turns the front side's winding around.
@@ -75,6 +98,7 @@ struct SceneReader {
     std::set<std::string> withoutKd;
     std::vector<MaterialColors> materials;
     Model model;
+    SceneSurfaces* surfaces = nullptr;  // filled too when asked for
     long long points = 0, lines = 0;  // left out
 
     // "2 lines and 1 point", for messages.
@@ -88,8 +112,9 @@ struct SceneReader {
     }
 
     // The base-colour texture's mean, or nothing (with a warning) when the
-    // material has a texture that cannot be read.
-    bool textureMean(const aiMaterial& material, const std::string& materialName, Color& mean) {
+    // material has a texture that cannot be read; its image too when
+    // `image` is given.
+    bool textureMean(const aiMaterial& material, const std::string& materialName, Color& mean, TextureImage* image) {
         aiString path;
         if (material.GetTexture(aiTextureType_DIFFUSE, 0, &path) != AI_SUCCESS &&
             material.GetTexture(aiTextureType_BASE_COLOR, 0, &path) != AI_SUCCESS)
@@ -98,17 +123,21 @@ struct SceneReader {
         std::string where;
         if (const aiTexture* embedded = scene->GetEmbeddedTexture(path.C_Str())) {
             where = "embedded texture " + std::string(path.C_Str());
+            const auto* bytes = reinterpret_cast<const unsigned char*>(embedded->pcData);
             if (embedded->mHeight == 0) {
-                result = encodedTextureMean(reinterpret_cast<const unsigned char*>(embedded->pcData),
-                                            embedded->mWidth);
+                result = encodedTextureMean(bytes, embedded->mWidth);
+                if (result.ok && image) *image = textureImageOf(bytes, embedded->mWidth);
             } else {
-                result = bgraTextureMean(reinterpret_cast<const unsigned char*>(embedded->pcData),
-                                         static_cast<size_t>(embedded->mWidth) * embedded->mHeight);
+                result = bgraTextureMean(bytes, static_cast<size_t>(embedded->mWidth) * embedded->mHeight);
+                if (result.ok && image)
+                    *image = textureImageOfBgra(bytes, static_cast<int>(embedded->mWidth),
+                                                static_cast<int>(embedded->mHeight));
             }
         } else {
             const std::string file = besideFile(fileName, path.C_Str());
             where = "texture file " + file;
             result = textureFileMean(file);
+            if (result.ok && image) *image = textureImageOfFile(file);
         }
         if (!result.ok) {
             warn(fileName, "material " + materialName + ": " + where + " cannot be read (" + result.reason +
@@ -128,7 +157,8 @@ struct SceneReader {
             if (entry.name.empty()) entry.name = "material " + std::to_string(i);
 
             Color mean(1.0f, 1.0f, 1.0f, 1.0f);
-            const bool textured = textureMean(material, entry.name, mean);
+            TextureImage image;
+            const bool textured = textureMean(material, entry.name, mean, surfaces ? &image : nullptr);
             aiColor4D diffuse(1, 1, 1, 1);
             // A textured MTL material without Kd is its texture alone.
             if (!(textured && withoutKd.count(entry.name)) &&
@@ -152,6 +182,19 @@ struct SceneReader {
                 throw GlowbakeError("model file " + fileName + ": material " + entry.name +
                                     ": the emission is not a finite number");
             materials.push_back(entry);
+            if (surfaces) {
+                SurfaceMaterial surface;
+                surface.name = entry.name;
+                surface.baseColor[0] = diffuse.r;
+                surface.baseColor[1] = diffuse.g;
+                surface.baseColor[2] = diffuse.b;
+                surface.emission[0] = e.r;
+                surface.emission[1] = e.g;
+                surface.emission[2] = e.b;
+                surface.image = std::move(image.bytes);
+                surface.mimeType = image.mimeType;
+                surfaces->materials.push_back(std::move(surface));
+            }
         }
     }
 
@@ -194,6 +237,7 @@ struct SceneReader {
             patch.setVertices(corners[0], corners[1], corners[2]);
             model.patches.push_back(patch);
             model.colors.push_back(colors);
+            if (surfaces) addSurface(mesh, face, order, transform);
         }
         range.patchCount = static_cast<int>(model.patches.size()) - range.firstPatch;
         if (range.patchCount > 0) model.meshes.push_back(range);
@@ -247,6 +291,23 @@ struct SceneReader {
         }
     }
 
+    // The patch's corner normals (turned by the transform, as normals turn)
+    // and first texture coordinates, in glTF's v.
+    void addSurface(const aiMesh& mesh, const aiFace& face, const int order[3], const Transform& transform) {
+        float normals[9], texcoords[6];
+        const bool hasNormals = mesh.HasNormals(), hasTexcoords = mesh.HasTextureCoords(0);
+        for (int c = 0; c < 3; ++c) {
+            const unsigned index = face.mIndices[order[c]];
+            if (hasNormals) transform.turnNormal(mesh.mNormals[index], &normals[3 * c]);
+            if (hasTexcoords) {
+                texcoords[2 * c] = mesh.mTextureCoords[0][index].x;
+                texcoords[2 * c + 1] = 1.0f - mesh.mTextureCoords[0][index].y;
+            }
+        }
+        const int material = mesh.mMaterialIndex < materials.size() ? static_cast<int>(mesh.mMaterialIndex) : -1;
+        addPatchSurface(*surfaces, material, hasNormals ? normals : nullptr, hasTexcoords ? texcoords : nullptr);
+    }
+
     void readNode(const aiNode& node, const Transform& parent) {
         const Transform transform = parent.then(node.mTransformation);
         for (unsigned i = 0; i < node.mNumMeshes; ++i) {
@@ -259,7 +320,7 @@ struct SceneReader {
 
 }  // namespace
 
-Model importScene(const std::string& fileName, const Progress& progress) {
+Model importScene(const std::string& fileName, const Progress& progress, SceneSurfaces* surfaces) {
     screenSceneFile(fileName);
     Assimp::Importer importer;
     // Coordinates as the file has them: COLLADA's up axis is not turned to +y.
@@ -275,6 +336,7 @@ Model importScene(const std::string& fileName, const Progress& progress) {
     if (!scene->mRootNode) throw GlowbakeError("model file " + fileName + ": the scene has no nodes");
 
     SceneReader reader(fileName, scene);
+    reader.surfaces = surfaces;
     if (isGltfName(fileName)) reader.gltfStrengths = gltfEmissiveStrengths(fileName);
     if (isObjName(fileName)) reader.withoutKd = mtlMaterialsWithoutKd(fileName);
     reader.readMaterials();

@@ -5,6 +5,8 @@
 #include "Model.h"
 #include "Progress.h"
 
+struct SceneSurfaces;
+
 // Reads a scene in any format Assimp imports (OBJ with its MTL, glTF 2.0,
 // PLY, FBX, COLLADA, STL, ...) into a model.
 //
@@ -28,9 +30,12 @@
 // triangle, or holds a coordinate or colour that is not finite; throws
 // std::bad_alloc when the importer runs out of memory.
 //
+// With `surfaces`, also fills in the materials as the file gives them and
+// every patch's corner normals and texture coordinates.
+//
 // Runs the importer in this process: a file that crashes the importer
 // crashes the caller. The program imports through importSceneGuarded.
-Model importScene(const std::string& fileName, const Progress& progress);
+Model importScene(const std::string& fileName, const Progress& progress, SceneSurfaces* surfaces = nullptr);
 
 // The loading progress importScene reports for the model it has read.
 void reportImportedScene(const Model& model, const Progress& progress);

@@ -7,3 +7,5 @@ foreach(extension ${GLOWBAKE_FUZZ_IMPORT_EXTENSIONS})
 endforeach()
 # The material library and a texture of a fixed OBJ scene.
 list(APPEND GLOWBAKE_FUZZ_TARGETS import_mtl import_texture)
+# A .glb given back by --gltf-lightmap.
+list(APPEND GLOWBAKE_FUZZ_TARGETS gltf_lightmap)

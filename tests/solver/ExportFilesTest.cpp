@@ -272,6 +272,9 @@ TEST(ExportFiles, ProgramRefusesBadExportsBeforeSolving) {
         {{"--sky", "1", "sky.hdr", "1"}, "option --sky: \"sky.hdr\" is not a finite radiance of 0 or more"},
         {{"--gltf", "lit.gltf", "--lightmap", "./lit.png"}, "--lightmap would write ./lit.png, which --gltf writes too"},
         {{"--irradiance", "keep.out"}, "--irradiance would write keep.out, which the scene file (-o) writes too"},
+        {{"--gltf-lightmap", "lit.obj"}, "--gltf-lightmap file must end in .glb or .gltf: lit.obj"},
+        {{"--lightmap", "lit.png", "--gltf-lightmap", "lit.gltf"},
+         "--gltf-lightmap would write lit.png, which --lightmap writes too"},
         {{"--gltf", "lit.glb", "-m", "many.mdl", "-a", "100", "-t", "2337"},
          "the lightmap atlas for texture_size 2337 would exceed 16384 texels a side; -t 2336 fits"},
     };
@@ -293,7 +296,8 @@ TEST(ExportFiles, ProgramRefusesBadExportsBeforeSolving) {
     const size_t added = help.out.find("(if no parameters specified, parameters are read from Glowbake.ini file)\n\n");
     ASSERT_NE(usage, std::string::npos);
     ASSERT_NE(added, std::string::npos);
-    for (const char* option : {"--gltf FILE", "--lightmap FILE", "--irradiance FILE", "--exposure EV", "--gather R",
-                           "--form-factors M", "--lamp-units U", "--quality Q", "--sky R G B", "--help"})
+    for (const char* option : {"--gltf FILE", "--lightmap FILE", "--irradiance FILE", "--gltf-lightmap FILE",
+                               "--exposure EV", "--gather R", "--form-factors M", "--lamp-units U", "--quality Q",
+                               "--sky R G B", "--help"})
         EXPECT_NE(help.out.find(option, added), std::string::npos) << option;
 }
