@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Builds the furnished test room and the lamp scenes with Blender
+# (scenes/room/room.glb, room-17k.glb, room.blend; scenes/lamps/*.glb) and
+# measures their Cycles reference numbers (tests/fixtures/cycles/room.json,
+# lamps.json; see the README.md there). A development tool only: the build
+# and the tests use the committed files and never need Blender.
+#
+#   bash scripts/make-room.sh                # everything (about 40 minutes on 2 cores)
+#   bash scripts/make-room.sh --no-cycles    # only the exports, no numbers
+#   bash scripts/make-room.sh --room-only    # or --lamps-only: one of the two
+#
+# Installs blender and python3-numpy (the glTF exporter needs it) when they
+# are missing, then runs scripts/blender/make-room.py and make-lamps.py in
+# background mode, under nice.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/.." && pwd)"
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+
+missing=()
+for p in blender python3-numpy; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "make-room: installing ${missing[*]}"
+  $SUDO apt-get update
+  if ! $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"; then
+    echo "make-room: FAILED to install: ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+
+room=1 lamps=1 pass=()
+for a in "$@"; do
+  case "$a" in
+    --room-only) lamps=0 ;;
+    --lamps-only) room=0 ;;
+    --no-cycles) pass+=("$a") ;;
+    *) echo "make-room: unknown option $a" >&2; exit 2 ;;
+  esac
+done
+
+run() {  # run SCRIPT OUT_DIR
+  mkdir -p "$2" "$root/tests/fixtures/cycles"
+  nice -n 10 blender --background --factory-startup --python-exit-code 1 \
+    --python "$here/blender/$1" -- "$2" "$root/tests/fixtures/cycles" "${pass[@]}"
+}
+if [ "$room" = 1 ]; then
+  run make-room.py "$root/scenes/room"
+  echo "make-room: wrote $root/scenes/room"
+fi
+if [ "$lamps" = 1 ]; then
+  run make-lamps.py "$root/scenes/lamps"
+  echo "make-room: wrote $root/scenes/lamps"
+fi
+[ ${#pass[@]} -ne 0 ] || echo "make-room: wrote the numbers in $root/tests/fixtures/cycles"

@@ -1,0 +1,135 @@
+// The furnished room Blender made (scenes/room/room.glb), solved with coarse
+// elements and lit texel by texel by the final gather, against Cycles'
+// numbers for the same file (tests/fixtures/cycles/room.json, made by
+// scripts/make-room.sh): the light arriving at regions of the floor under
+// the table and of the open floor, and on the table top under the monkey
+// head, and the ratios that make the shadows.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "FinalGather.h"
+#include "ModelLoad.h"
+#include "Radiosity.h"
+#include "QualityPreset.h"
+
+namespace {
+
+const Progress kQuiet{};
+
+struct Region {
+    std::string name;
+    double x[2], z[2];
+    double cyclesLuminance;
+};
+
+double luminance(const Color& c) { return 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b; }
+
+// The mean light arriving over a region of the upward-facing surface at
+// height y, from a 5 x 5 grid of points.
+double regionLight(const Radiosity& r, const FinalGather& gather, const Region& region, double y) {
+    double sum = 0.0;
+    int count = 0;
+    for (int i = 0; i < 5; ++i) {
+        for (int j = 0; j < 5; ++j) {
+            const double x = region.x[0] + (i + 0.5) / 5 * (region.x[1] - region.x[0]);
+            const double z = region.z[0] + (j + 0.5) / 5 * (region.z[1] - region.z[0]);
+            int best = -1;
+            double bestGap = 0.05, w[3] = {0, 0, 0};
+            for (int p = 0; p < r.numPatches; ++p) {
+                const Tri& t = r.model.patches[p];
+                if (t.normal().y < 0.99f) continue;
+                const Vec3 &a = t.vertices[0], &b = t.vertices[1], &c = t.vertices[2];
+                const double den = (b.z - c.z) * (a.x - c.x) + (c.x - b.x) * (a.z - c.z);
+                if (den == 0.0) continue;
+                const double w0 = ((b.z - c.z) * (x - c.x) + (c.x - b.x) * (z - c.z)) / den;
+                const double w1 = ((c.z - a.z) * (x - c.x) + (a.x - c.x) * (z - c.z)) / den;
+                const double w2 = 1.0 - w0 - w1;
+                if (w0 < -1e-6 || w1 < -1e-6 || w2 < -1e-6) continue;
+                const double gap = std::fabs(w0 * a.y + w1 * b.y + w2 * c.y - y);
+                if (gap < bestGap) best = p, bestGap = gap, w[0] = w0, w[1] = w1, w[2] = w2;
+            }
+            if (best < 0) continue;
+            sum += luminance(gather.incidentAt(best, w[0], w[1], w[2]));
+            ++count;
+        }
+    }
+    if (count != 25) std::printf("%s: %d of 25 points on a surface at y %g\n", region.name.c_str(), count, y);
+    return count == 25 ? sum / count : -1.0;
+}
+
+std::vector<Region> regionsOf(const nlohmann::json& list) {
+    std::vector<Region> out;
+    for (const nlohmann::json& r : list)
+        out.push_back({r["name"], {r["x"][0], r["x"][1]}, {r["z"][0], r["z"][1]}, r["luminance"]});
+    return out;
+}
+
+const Region& named(const std::vector<Region>& regions, const std::string& name) {
+    for (const Region& r : regions)
+        if (r.name == name) return r;
+    throw std::runtime_error("no region " + name);
+}
+
+}  // namespace
+
+TEST(CyclesRoom, ShadowsUnderTheTableAndTheHeadMatchCycles) {
+    const std::string dir = GLOWBAKE_SOURCE_DIR;
+    std::ifstream in(dir + "/tests/fixtures/cycles/room.json");
+    ASSERT_TRUE(in.good());
+    const nlohmann::json cycles = nlohmann::json::parse(in);
+    const std::string scene = dir + "/scenes/room/room.glb";
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(scene.c_str(), "rb"), std::fclose);
+    ASSERT_TRUE(file);
+    Model model = loadModel(file.get(), scene, kQuiet);
+
+    // Coarse elements: the draft's choice, with ray rows; the shadows come
+    // from the gather.
+    const QualityChoice choice = chooseQuality(model, Quality::Draft);
+    SolverSettings settings;
+    settings.hemicubeWorldWide = choice.hemicubeWorldWide;
+    settings.maxPatchArea = choice.maxPatchArea;
+    settings.iterThreshold = choice.iterThreshold;
+    settings.subDivideThreshold = 1e30f;
+    settings.formFactorRays = 256;
+    Radiosity r(std::move(model), makeHemicubeTables(16), settings, kQuiet);
+    r.solve();
+    GatherSettings gatherSettings;
+    gatherSettings.rays = 256;
+    const FinalGather gather(r, gatherSettings);
+
+    const std::vector<Region> floor = regionsOf(cycles["floor"]["regions"]);
+    for (const nlohmann::json& pair : cycles["floor"]["pairs_under_table_vs_open"]) {
+        const Region& shadowed = named(floor, pair["shadowed"]);
+        const Region& open = named(floor, pair["open"]);
+        const double dark = regionLight(r, gather, shadowed, 0.0), lit = regionLight(r, gather, open, 0.0);
+        ASSERT_GT(dark, 0.0) << shadowed.name;
+        ASSERT_GT(lit, 0.0) << open.name;
+        const double ratio = dark / lit, expected = pair["luminance_ratio"];
+        std::printf("floor %-20s %.4f (Cycles %.4f)  %-18s %.4f (Cycles %.4f)  ratio %.3f (Cycles %.3f)\n",
+                    shadowed.name.c_str(), dark, shadowed.cyclesLuminance, open.name.c_str(), lit,
+                    open.cyclesLuminance, ratio, expected);
+        EXPECT_NEAR(ratio, expected, 0.2 * expected) << shadowed.name << " / " << open.name;
+        // The light itself, not only its ratios: the same units as Cycles.
+        EXPECT_NEAR(lit, open.cyclesLuminance, 0.05 * open.cyclesLuminance) << open.name;
+    }
+
+    const std::vector<Region> top = regionsOf(cycles["table_top"]["regions"]);
+    const double tableY = cycles["table"]["top"]["y"];
+    const double underHead = regionLight(r, gather, named(top, "under_head_centre"), tableY);
+    const double openTop = regionLight(r, gather, named(top, "open_top_panel_side"), tableY);
+    ASSERT_GT(underHead, 0.0);
+    ASSERT_GT(openTop, 0.0);
+    const double expected = named(top, "under_head_centre").cyclesLuminance / named(top, "open_top_panel_side").cyclesLuminance;
+    std::printf("table under the head %.4f, open top %.4f: ratio %.3f (Cycles %.3f)\n", underHead, openTop,
+                underHead / openTop, expected);
+    EXPECT_NEAR(underHead / openTop, expected, 0.2 * expected);
+}
