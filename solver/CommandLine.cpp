@@ -9,6 +9,7 @@
 
 #include "Limits.h"
 #include "RayFormFactors.h"
+#include "SkyImage.h"
 #include "NumberWord.h"
 #include "TextureLayout.h"
 
@@ -47,7 +48,8 @@ void printHelp() {
                 "                   Blender's glTF export writes them), unitless or raw (Blender's watts)\n\t");
     std::printf("--quality Q        draft, medium or high: every number not given is chosen from the scene\n\t"
                 "                   (-h, -w, -a, -i, -s, -g, -t, --form-factors, --gather), and printed\n\t");
-    std::printf("--sky R G B        the radiance of everything beyond the scene (default 0 0 0: none)\n\t");
+    std::printf("--sky R G B        the radiance of everything beyond the scene (default 0 0 0: none),\n\t"
+                "--sky FILE         or an equirectangular .hdr or .exr environment, mapped as Blender's world\n\t");
     std::printf("--gather R         light every texel afresh with R rays after the solve (0 to %d;\n\t"
                 "                   typical 256; default 0, the textures from the elements)\n\t", kMaxGatherRays);
     std::printf("--help             this text\n\n");
@@ -151,15 +153,23 @@ CommandLineResult takeLongOptions(std::vector<std::string>& args, Settings& sett
             return refuse("missing value for option:  " + arg + "\n\n", "option " + arg + " has no value");
         }
         if (arg == "--sky") {
-            const std::string what = "three numbers from 0 up, the sky's red, green and blue radiance";
+            const std::string what = "three numbers from 0 up (the sky's red, green and blue radiance) or an .hdr "
+                                     "or .exr file";
+            float v = 0.0f;
+            if (!parseFloatWord(args[i + 1], v)) {
+                const std::string& file = args[++i];
+                if (!isSkyImageName(file))
+                    return refuse("--sky takes " + what + ", not:  " + file + "\n\n",
+                                  "option --sky: " + quotedWord(file) + " is not a number nor an .hdr or .exr file");
+                settings.skyFile = file;
+                continue;
+            }
             if (i + 3 >= args.size()) return refuse("--sky takes " + what + "\n\n", "option --sky takes " + what);
             for (int ch = 0; ch < 3; ++ch) {
                 const std::string& word = args[++i];
-                float v = 0.0f;
                 if (!parseFloatWord(word, v) || !std::isfinite(v) || v < 0.0f) {
                     return refuse("--sky takes " + what + ", not:  " + word + "\n\n",
-                                  "option --sky: " + quotedWord(word) +
-                                      " is not a finite radiance of 0 or more (the sky is a colour; images are not read)");
+                                  "option --sky: " + quotedWord(word) + " is not a finite radiance of 0 or more");
                 }
                 settings.sky[ch] = v;
             }

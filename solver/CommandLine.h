@@ -25,6 +25,7 @@ struct Settings {
     int formFactorRays = 0;    // --form-factors rays[:R]: rays per element; 0: the hemicube
     LampUnits lampUnits = LampUnits::Standard;  // --lamp-units: how the file's lamp intensities are read
     float sky[3] = {0.0f, 0.0f, 0.0f};          // --sky R G B: radiance beyond the scene
+    std::string skyFile;                        // --sky FILE: an .hdr or .exr environment instead
     // --quality: the numbers not given are chosen from the scene once it is
     // read (and -h may be left out: the hemicube is made in memory).
     Quality quality = Quality::None;

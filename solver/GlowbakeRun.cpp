@@ -28,6 +28,7 @@
 #include "QualityPreset.h"
 #include "Radiosity.h"
 #include "SceneFileWriter.h"
+#include "SkyImage.h"
 #include "SolveWarnings.h"
 #include "TextureLayout.h"
 
@@ -77,7 +78,7 @@ SolverSettings solverSettings(const Settings& s) {
     solver.gamma = s.gamma;
     solver.textSize = s.textSize;
     solver.formFactorRays = s.formFactorRays;
-    for (int ch = 0; ch < 3; ++ch) solver.sky[ch] = s.sky[ch];
+    for (int ch = 0; ch < 3; ++ch) solver.sky.uniform[ch] = s.sky[ch];
     return solver;
 }
 
@@ -221,7 +222,9 @@ int runGlowbake(int argc, const char* const* argv) {
         const HemicubeTables tables = hemicubeFile ? readHemicubeFile(hemicubeFile.get(), settings.hemicubeFile)
                                                    : makeHemicubeTables(chooseQuality(model, settings.quality).hemicubeResolution);
         if (settings.quality != Quality::None) applyQuality(settings, model);
-        Radiosity mainRadiosity(std::move(model), tables, solverSettings(settings), progress);
+        SolverSettings solveWith = solverSettings(settings);
+        if (!settings.skyFile.empty()) solveWith.sky.image = readSkyImage(settings.skyFile);
+        Radiosity mainRadiosity(std::move(model), tables, solveWith, progress);
         const std::vector<PatchLayout> layouts =
             layoutTextures(mainRadiosity.model.patches, settings.textSize, mainRadiosity.largestPatchArea);
         const bool exporting = settings.exports.any();

@@ -448,10 +448,7 @@ void Radiosity::lightElementsFromOutside() {
             const double x[3] = {c.x, c.y, c.z};
             double sum[3] = {0, 0, 0};
             lamps.add(x, nv, sum);
-            if (settings.hasSky()) {
-                const double seen = skyShare(*rayEngine, x, nv, offset, elementKey(group, k), kSkyRays);
-                for (int ch = 0; ch < 3; ++ch) sum[ch] += seen * settings.sky[ch];
-            }
+            if (settings.hasSky()) addSkyLight(*rayEngine, settings.sky, x, nv, offset, elementKey(group, k), kSkyRays, sum);
             Color& out = outsideLight[4 * static_cast<size_t>(g) + k];
             for (int ch = 0; ch < 3; ++ch) out[ch] = static_cast<float>(sum[ch]);
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Sky.h"
+
 // The numbers that steer a solve (the program's -w -a -i -s -g -t). The
 // thresholds are absolute, in the units of the emission: scale them with the
 // brightest emission of the scene.
@@ -31,11 +33,11 @@ struct SolverSettings {
     // 0: the hemicube. Typical 256; a row's cost grows linearly with R and
     // with the logarithm of the scene, its error falls as 1 / sqrt(R).
     int formFactorRays = 0;
-    // --sky R G B: the radiance of everything beyond the scene, in the units
-    // of the emission colours; directions that leave the scene bring it.
-    // 0 0 0 (the default): none.
-    float sky[3] = {0.0f, 0.0f, 0.0f};
-    bool hasSky() const { return sky[0] > 0.0f || sky[1] > 0.0f || sky[2] > 0.0f; }
+    // --sky R G B or --sky FILE: the radiance of everything beyond the
+    // scene, in the units of the emission colours; directions that leave
+    // the scene bring it. Empty (the default): none.
+    Sky sky;
+    bool hasSky() const { return !sky.empty(); }
 };
 
 // Rays per element that measure how much of the sky it sees.

@@ -285,7 +285,11 @@ struct FinalGather::State {
             const RayEngine::Hit hit = engine.firstHit(origin, dir, 0.0f, std::numeric_limits<float>::infinity());
             if (hit.patch < 0) {
                 ++escaped;
-                for (int ch = 0; ch < 3; ++ch) acc[ch] += solved.settings.sky[ch];
+                if (solved.settings.hasSky()) {
+                    double l[3];
+                    solved.settings.sky.radiance(d, l);
+                    for (int ch = 0; ch < 3; ++ch) acc[ch] += l[ch];
+                }
                 continue;
             }
             // The back of a patch sends nothing.

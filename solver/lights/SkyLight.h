@@ -3,10 +3,11 @@
 #include <cstdint>
 
 #include "RayEngine.h"
+#include "Sky.h"
 
-// The share of a point's cosine-weighted hemisphere (unit normal n) from
-// which rays leave the scene: the light arriving from a uniform sky of
-// radiance L is L times it. `rays` stratified directions, turned by `key`,
-// from x lifted `offset` off its surface.
-double skyShare(const RayEngine& engine, const double x[3], const double n[3], double offset, std::uint64_t key,
-                int rays);
+// The light arriving at a point (unit normal n) from the sky: the mean of
+// the sky's radiance over `rays` stratified cosine-distributed directions,
+// turned by `key`, that leave the scene from x lifted `offset` off its
+// surface (a direction that meets a patch brings none). Added to `sum`.
+void addSkyLight(const RayEngine& engine, const Sky& sky, const double x[3], const double n[3], double offset,
+                 std::uint64_t key, int rays, double sum[3]);

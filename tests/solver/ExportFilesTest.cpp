@@ -270,6 +270,8 @@ TEST(ExportFiles, ProgramRefusesBadExportsBeforeSolving) {
         {{"--quality", "best"}, "--quality takes draft, medium or high, not:  best"},
         {{"--lamp-units", "lux"}, "--lamp-units takes standard, unitless or raw, not:  lux"},
         {{"--sky", "1", "sky.hdr", "1"}, "option --sky: \"sky.hdr\" is not a finite radiance of 0 or more"},
+        {{"--sky", "sky.png"}, "option --sky: \"sky.png\" is not a number nor an .hdr or .exr file"},
+        {{"--sky", "no-sky.hdr"}, "Glowbake: error: sky file no-sky.hdr: "},
         {{"--gltf", "lit.gltf", "--lightmap", "./lit.png"}, "--lightmap would write ./lit.png, which --gltf writes too"},
         {{"--irradiance", "keep.out"}, "--irradiance would write keep.out, which the scene file (-o) writes too"},
         {{"--gltf-lightmap", "lit.obj"}, "--gltf-lightmap file must end in .glb or .gltf: lit.obj"},
