@@ -158,7 +158,7 @@ if section 4; then
   gather_case "cornell -a 8 -t 256" "$MODEL" 8 256
   room="$HERE/scenes/room/room.glb"
   if [ -f "$room" ]; then
-    gather_case "room.glb -a 0.5 -t 1024" "$room" 0.5 1024
+    gather_case "room.glb -a 0.05 -t 245" "$room" 0.05 245
   fi
 fi
 

@@ -473,9 +473,10 @@ GatheredLighting FinalGather::gatherTextures(const std::vector<PatchLayout>& lay
         out.texels += static_cast<long long>(layouts[p].wide) * layouts[p].high;
         for (int y = 0; y < layouts[p].high; ++y) rows.push_back({p, y});
     }
-    // Each patch's corners in its texture's coordinates, and its directions.
+    // Each patch's corners in its texture's coordinates. (Its directions are
+    // made again for each row: kept for every patch they would cost 24 R
+    // bytes a patch.)
     std::vector<std::array<double, 6>> corners2(static_cast<size_t>(numPatches));
-    std::vector<std::vector<double>> dirs(static_cast<size_t>(numPatches));
     for (int p = 0; p < numPatches; ++p) {
         const PatchLayout& l = layouts[p];
         Tri rotated = s.solved.model.patches[p].clone();
@@ -485,7 +486,6 @@ GatheredLighting FinalGather::gatherTextures(const std::vector<PatchLayout>& lay
             corners2[p][2 * k] = static_cast<double>(rotated.vertices[k].x) * l.scaleX + l.offsetX;
             corners2[p][2 * k + 1] = static_cast<double>(rotated.vertices[k].y) * l.scaleY + l.offsetY;
         }
-        s.directionsFor(p, dirs[p]);
     }
 
     std::atomic<long long> done{0};
@@ -496,17 +496,23 @@ GatheredLighting FinalGather::gatherTextures(const std::vector<PatchLayout>& lay
     progress.report({ProgressStage::FinalGather, s.solved.pass, -1, 0, total});
 #pragma omp parallel reduction(+ : rays, escaped)
     {
+        std::vector<double> dirs;
+        int dirsOf = -1;
 #pragma omp for schedule(dynamic, 1)
         for (long long r = 0; r < static_cast<long long>(rows.size()); ++r) {
             const Row row = rows[static_cast<size_t>(r)];
             const PatchLayout& l = layouts[row.patch];
             FloatTexture& tex = out.incident[row.patch];
             const std::array<double, 6>& c = corners2[row.patch];
+            if (dirsOf != row.patch) {
+                s.directionsFor(row.patch, dirs);
+                dirsOf = row.patch;
+            }
             for (int x = 0; x < l.wide; ++x) {
                 const double centre[2] = {x + 0.5, row.y + 0.5};
                 double w[3];
                 nearestInTriangle2(centre, &c[0], &c[2], &c[4], w);
-                tex.at(x, row.y) = s.incident(row.patch, w, dirs[row.patch], rays, escaped);
+                tex.at(x, row.y) = s.incident(row.patch, w, dirs, rays, escaped);
             }
             const long long now = done.fetch_add(l.wide) + l.wide;
             // Only the first thread speaks, so events come from one thread.
