@@ -209,6 +209,10 @@ int runGlowbake(int argc, const char* const* argv) {
         progress.event = [](void* user, const ProgressEvent& e) { static_cast<ProgressLine*>(user)->update(e); };
     }
     try {
+        // The hemicube file is read before the model, as always; without one
+        // (--quality) the tables are made once the scene is known.
+        HemicubeTables tables;
+        if (hemicubeFile) tables = readHemicubeFile(hemicubeFile.get(), settings.hemicubeFile);
         GltfLightmapSource lightmapSource;
         Model model = loadModel(modelFile.get(), settings.modelFile, progress,
                                 surfacesToRead(settings.exports, settings.modelFile, lightmapSource));
@@ -219,8 +223,7 @@ int runGlowbake(int argc, const char* const* argv) {
                                     lampKindName(lamp.kind) + "): " + problem);
         }
         convertLampUnits(model.lamps, settings.lampUnits);
-        const HemicubeTables tables = hemicubeFile ? readHemicubeFile(hemicubeFile.get(), settings.hemicubeFile)
-                                                   : makeHemicubeTables(chooseQuality(model, settings.quality).hemicubeResolution);
+        if (!hemicubeFile) tables = makeHemicubeTables(chooseQuality(model, settings.quality).hemicubeResolution);
         if (settings.quality != Quality::None) applyQuality(settings, model);
         SolverSettings solveWith = solverSettings(settings);
         if (!settings.skyFile.empty()) solveWith.sky.image = readSkyImage(settings.skyFile);
