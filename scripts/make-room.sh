@@ -5,7 +5,7 @@
 # lamps.json; see the README.md there). A development tool only: the build
 # and the tests use the committed files and never need Blender.
 #
-#   bash scripts/make-room.sh                # everything (about 40 minutes on 2 cores)
+#   bash scripts/make-room.sh                # everything (30 to 40 minutes on 2 cores)
 #   bash scripts/make-room.sh --no-cycles    # only the exports, no numbers
 #   bash scripts/make-room.sh --room-only    # or --lamps-only: one of the two
 #
