@@ -240,9 +240,10 @@ int runGlowbake(int argc, const char* const* argv) {
         if (mainRadiosity.settings.formFactorRays > 0) {
             std::fflush(stdout);
             std::fprintf(stderr,
-                         "Glowbake: ray form factors: %lld rays cast over %d passes; restarts resolved %lld stored "
+                         "Glowbake: ray form factors: %lld rays cast in %d pass%s; restarts resolved %lld stored "
                          "hits again instead of casting them (%.0f%% of their hemisphere rays)\n",
-                         mainRadiosity.rayRowsCast, mainRadiosity.pass + 1, mainRadiosity.rayRowsReused,
+                         mainRadiosity.rayRowsCast, mainRadiosity.pass + 1, mainRadiosity.pass > 0 ? "es" : "",
+                         mainRadiosity.rayRowsReused,
                          mainRadiosity.restartHemisphereRays > 0
                              ? 100.0 * mainRadiosity.rayRowsReused / mainRadiosity.restartHemisphereRays
                              : 0.0);
