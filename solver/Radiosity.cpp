@@ -368,54 +368,21 @@ void Radiosity::normalize() {
     }
 }
 
-void Radiosity::projectAll() {
-    const int n = groups.count();
-    if (settings.formFactorRays > 0) {
-        if (!rayEngine) rayEngine = std::make_unique<RayEngine>(model.patches);
-        const RayFormFactors rows(*rayEngine, model, groups, settings.formFactorRays);
-        rayRowStats = RayRowStats();
-        int next = 0, finished = 0;
-        std::mutex taking;
-#pragma omp parallel
-        {
-            for (;;) {
-                int i;
-                {
-                    std::lock_guard<std::mutex> lock(taking);
-                    if (next >= n) break;
-                    i = next++;
-                    progress.say("Projecting patches onto group %d of %d\n", i, n);
-                }
-                RayRowStats one;
-                rows.computeRows(*groups[i], one);
-                std::lock_guard<std::mutex> lock(taking);
-                // The first leak is the lowest group's, whatever thread met it.
-                if (one.leaks > 0 && (rayRowStats.firstLeakGroup < 0 || i < rayRowStats.firstLeakGroup)) {
-                    rayRowStats.firstLeakGroup = i;
-                    rayRowStats.firstLeakPatch = one.firstLeakPatch;
-                }
-                rayRowStats.rays += one.rays;
-                rayRowStats.leaks += one.leaks;
-                rayRowStats.reused += one.reused;
-                rayRowStats.hemisphere += one.hemisphere;
-                progress.report({ProgressStage::Projection, pass, -1, ++finished, n});
-            }
-        }
-        rayRowsCast += rayRowStats.rays;
-        rayRowsReused += rayRowStats.reused;
-        if (pass > 0) restartHemisphereRays += 4LL * n * settings.formFactorRays;
-        return;
-    }
-    // Each group's rows depend only on the (unchanging) group array, so the
-    // groups are shared among threads. A thread takes the next group and
-    // prints its progress line under one lock, so the lines come out in
-    // order without any thread waiting on another's work.
+namespace {
+
+// Every group's rows on all cores: each group's rows depend only on the
+// (unchanging) group array, so the groups are shared among threads. A
+// thread takes the next group and prints its progress line under one lock,
+// so the lines come out in order without any thread waiting on another's
+// work. `makeState` gives each thread its scratch; `rows(state, i)` computes
+// group i's rows; `done(state, i)` runs under the lock afterwards.
+template <typename MakeState, typename Rows, typename Done>
+void projectInOrder(int n, int pass, const Progress& progress, MakeState makeState, Rows rows, Done done) {
     int next = 0, finished = 0;
     std::mutex taking;
 #pragma omp parallel
     {
-        FormFactorWorkspace workspace(hemicube);
-        workspace.reserveRow(n);
+        auto state = makeState();
         for (;;) {
             int i;
             {
@@ -424,11 +391,53 @@ void Radiosity::projectAll() {
                 i = next++;
                 progress.say("Projecting patches onto group %d of %d\n", i, n);
             }
-            groups[i]->computeFormFactors(groups, workspace);
+            rows(state, i);
             std::lock_guard<std::mutex> lock(taking);
+            done(state, i);
             progress.report({ProgressStage::Projection, pass, -1, ++finished, n});
         }
     }
+}
+
+}  // namespace
+
+void Radiosity::projectAll() {
+    const int n = groups.count();
+    if (settings.formFactorRays <= 0) {
+        projectInOrder(
+            n, pass, progress,
+            [&] {
+                FormFactorWorkspace workspace(hemicube);
+                workspace.reserveRow(n);
+                return workspace;
+            },
+            [&](FormFactorWorkspace& workspace, int i) { groups[i]->computeFormFactors(groups, workspace); },
+            [](FormFactorWorkspace&, int) {});
+        return;
+    }
+    if (!rayEngine) rayEngine = std::make_unique<RayEngine>(model.patches);
+    const RayFormFactors rows(*rayEngine, model, groups, settings.formFactorRays);
+    rayRowStats = RayRowStats();
+    projectInOrder(
+        n, pass, progress, [] { return RayRowStats(); },
+        [&](RayRowStats& one, int i) {
+            one = RayRowStats();
+            rows.computeRows(*groups[i], one);
+        },
+        [&](const RayRowStats& one, int i) {
+            // The first leak is the lowest group's, whatever thread met it.
+            if (one.leaks > 0 && (rayRowStats.firstLeakGroup < 0 || i < rayRowStats.firstLeakGroup)) {
+                rayRowStats.firstLeakGroup = i;
+                rayRowStats.firstLeakPatch = one.firstLeakPatch;
+            }
+            rayRowStats.rays += one.rays;
+            rayRowStats.leaks += one.leaks;
+            rayRowStats.reused += one.reused;
+            rayRowStats.hemisphere += one.hemisphere;
+        });
+    rayRowsCast += rayRowStats.rays;
+    rayRowsReused += rayRowStats.reused;
+    if (pass > 0) restartHemisphereRays += 4LL * n * settings.formFactorRays;
 }
 
 void Radiosity::lightElementsFromOutside() {
