@@ -186,7 +186,7 @@ struct FinalGather::State {
 
     State(const Radiosity& s, const GatherSettings& g)
         : solved(s), settings(g), engine(s.model.patches), locator(s.groups, s.numPatches),
-          lamps(s.model.lamps, engine, rayOffset(s.model.patches)) {}
+          epsilon(rayOffset(s.model.patches)), lamps(s.model.lamps, engine, epsilon) {}
 
     // The R directions of `patch`'s surface, world space, 3 per ray.
     void directionsFor(int patch, std::vector<double>& dirs) const {
@@ -363,7 +363,6 @@ FinalGather::FinalGather(const Radiosity& solved, const GatherSettings& settings
         const Tri& t = patches[p];
         s.normals[p] = pointgeo::litNormal(toD3(t.vertices[0]), toD3(t.vertices[1]), toD3(t.vertices[2]));
     }
-    s.epsilon = rayOffset(patches);
 
     // Co-planar neighbours form one surface with one sample pattern, so the
     // two sides of a shared edge see the same directions.

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "GlowbakeError.h"
+#include "GltfFile.h"
 #include "PathParts.h"
 
 namespace {
@@ -387,34 +388,12 @@ std::string documentJson(tinygltf::Model& model, const std::string& binUri, std:
     return json.dump();
 }
 
-void putLittle32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> encodeGlbDocument(tinygltf::Model& model) {
     std::vector<std::uint8_t> bin;
     std::string json = documentJson(model, "", bin);
-    while (json.size() % 4 != 0) json += ' ';
-    while (bin.size() % 4 != 0) bin.push_back(0);
-    const std::size_t total = 12 + 8 + json.size() + (bin.empty() ? 0 : 8 + bin.size());
-    if (total > std::numeric_limits<std::uint32_t>::max())
-        throw GlowbakeError("the .glb would be 4 GiB or larger, more than the format can hold");
-    std::vector<std::uint8_t> glb;
-    glb.reserve(total);
-    putLittle32(glb, 0x46546C67u);  // "glTF"
-    putLittle32(glb, 2);
-    putLittle32(glb, static_cast<std::uint32_t>(total));
-    putLittle32(glb, static_cast<std::uint32_t>(json.size()));
-    putLittle32(glb, 0x4E4F534Au);  // "JSON"
-    glb.insert(glb.end(), json.begin(), json.end());
-    if (!bin.empty()) {
-        putLittle32(glb, static_cast<std::uint32_t>(bin.size()));
-        putLittle32(glb, 0x004E4942u);  // "BIN"
-        glb.insert(glb.end(), bin.begin(), bin.end());
-    }
-    return glb;
+    return glbContainer(std::move(json), std::move(bin));
 }
 
 std::string encodeGltfDocument(tinygltf::Model& model, const std::string& binUri, std::vector<std::uint8_t>& bin) {

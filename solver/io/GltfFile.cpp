@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
+
+#include "GlowbakeError.h"
 
 namespace {
 
@@ -32,23 +35,6 @@ std::string quoted(const std::string& s) {
         }
     }
     return q + "\"";
-}
-
-// A relative URI for a file name: everything but unreserved characters
-// percent-encoded.
-std::string uriOf(const std::string& name) {
-    std::string uri;
-    for (unsigned char c : name) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-            c == '_' || c == '~') {
-            uri += static_cast<char>(c);
-        } else {
-            char escape[4];
-            std::snprintf(escape, sizeof escape, "%%%02X", c);
-            uri += escape;
-        }
-    }
-    return uri;
 }
 
 struct BinaryBuffer {
@@ -173,7 +159,7 @@ std::string sceneJson(const GltfScene& scene, BinaryBuffer& buffer, const std::s
         const int view = buffer.addView(scene.png.data(), scene.png.size(), 0, false);
         image = "{\"bufferView\":" + std::to_string(view) + ",\"mimeType\":\"image/png\"}";
     } else {
-        image = "{\"uri\":" + quoted(uriOf(pngUri)) + "}";
+        image = "{\"uri\":" + quoted(gltfUri(pngUri)) + "}";
     }
     buffer.pad();
 
@@ -187,15 +173,11 @@ std::string sceneJson(const GltfScene& scene, BinaryBuffer& buffer, const std::s
             ",\"wrapS\":" + std::to_string(kClampToEdge) + ",\"wrapT\":" + std::to_string(kClampToEdge) + "}]";
     json += ",\"images\":[" + image + "]";
     json += ",\"buffers\":[{\"byteLength\":" + std::to_string(buffer.bytes.size());
-    if (!bufferUri.empty()) json += ",\"uri\":" + quoted(uriOf(bufferUri));
+    if (!bufferUri.empty()) json += ",\"uri\":" + quoted(gltfUri(bufferUri));
     json += "}]";
     json += ",\"bufferViews\":[" + buffer.views + "]";
     json += ",\"accessors\":[" + accessors + "]";
     return json + "}";
-}
-
-void putLittle32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
 }  // namespace
@@ -203,24 +185,7 @@ void putLittle32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 std::vector<std::uint8_t> encodeGlb(const GltfScene& scene) {
     BinaryBuffer buffer;
     std::string json = sceneJson(scene, buffer, "", "");
-    while (json.size() % 4 != 0) json += ' ';
-    const bool hasBin = !buffer.bytes.empty();
-    const size_t total = 12 + 8 + json.size() + (hasBin ? 8 + buffer.bytes.size() : 0);
-
-    std::vector<std::uint8_t> glb;
-    glb.reserve(total);
-    putLittle32(glb, 0x46546C67u);  // "glTF"
-    putLittle32(glb, 2);
-    putLittle32(glb, static_cast<std::uint32_t>(total));
-    putLittle32(glb, static_cast<std::uint32_t>(json.size()));
-    putLittle32(glb, 0x4E4F534Au);  // "JSON"
-    glb.insert(glb.end(), json.begin(), json.end());
-    if (hasBin) {
-        putLittle32(glb, static_cast<std::uint32_t>(buffer.bytes.size()));
-        putLittle32(glb, 0x004E4942u);  // "BIN"
-        glb.insert(glb.end(), buffer.bytes.begin(), buffer.bytes.end());
-    }
-    return glb;
+    return glbContainer(std::move(json), std::move(buffer.bytes));
 }
 
 GltfText encodeGltfText(const GltfScene& scene, const std::string& binName, const std::string& pngName) {
@@ -229,4 +194,51 @@ GltfText encodeGltfText(const GltfScene& scene, const std::string& binName, cons
     text.json = sceneJson(scene, buffer, binName, pngName);
     text.bin = std::move(buffer.bytes);
     return text;
+}
+
+// A relative URI for a file name: everything but unreserved characters
+// percent-encoded.
+std::string gltfUri(const std::string& name) {
+    std::string uri;
+    for (unsigned char c : name) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+            c == '_' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", c);
+            uri += escape;
+        }
+    }
+    return uri;
+}
+
+namespace {
+
+void putLittle32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> glbContainer(std::string json, std::vector<std::uint8_t> bin) {
+    while (json.size() % 4 != 0) json += ' ';
+    while (bin.size() % 4 != 0) bin.push_back(0);
+    const std::size_t total = 12 + 8 + json.size() + (bin.empty() ? 0 : 8 + bin.size());
+    if (total > std::numeric_limits<std::uint32_t>::max())
+        throw GlowbakeError("the .glb would be 4 GiB or larger, more than the format can hold");
+    std::vector<std::uint8_t> glb;
+    glb.reserve(total);
+    putLittle32(glb, 0x46546C67u);  // "glTF"
+    putLittle32(glb, 2);
+    putLittle32(glb, static_cast<std::uint32_t>(total));
+    putLittle32(glb, static_cast<std::uint32_t>(json.size()));
+    putLittle32(glb, 0x4E4F534Au);  // "JSON"
+    glb.insert(glb.end(), json.begin(), json.end());
+    if (!bin.empty()) {
+        putLittle32(glb, static_cast<std::uint32_t>(bin.size()));
+        putLittle32(glb, 0x004E4942u);  // "BIN"
+        glb.insert(glb.end(), bin.begin(), bin.end());
+    }
+    return glb;
 }

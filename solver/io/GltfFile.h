@@ -36,3 +36,12 @@ struct GltfText {
     std::vector<std::uint8_t> bin;  // the buffer; empty (and not named) when there are no meshes
 };
 GltfText encodeGltfText(const GltfScene& scene, const std::string& binName, const std::string& pngName);
+
+// A relative URI for a file name: everything but unreserved characters
+// percent-encoded.
+std::string gltfUri(const std::string& name);
+
+// The binary glTF container of a JSON text and a binary buffer (none when
+// empty), each chunk padded to 4 bytes (the JSON with spaces, the buffer
+// with zeros). Throws GlowbakeError when it would reach 4 GiB.
+std::vector<std::uint8_t> glbContainer(std::string json, std::vector<std::uint8_t> bin);

@@ -7,6 +7,7 @@
 #include "DisplayMapping.h"
 #include "GlowbakeError.h"
 #include "GltfDocument.h"
+#include "GltfFile.h"
 #include "GltfFromSurfaces.h"
 #include "GltfLightmapSource.h"
 #include "GltfRelight.h"
@@ -17,23 +18,6 @@ namespace {
 
 constexpr int kLinear = 9729;
 constexpr int kClampToEdge = 33071;
-
-// A relative URI for a file name: everything but unreserved characters
-// percent-encoded.
-std::string uriOf(const std::string& name) {
-    std::string uri;
-    for (unsigned char c : name) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-            c == '_' || c == '~') {
-            uri += static_cast<char>(c);
-        } else {
-            char escape[4];
-            std::snprintf(escape, sizeof escape, "%%%02X", c);
-            uri += escape;
-        }
-    }
-    return uri;
-}
 
 void useExtension(tinygltf::Model& doc, const std::string& name) {
     if (std::find(doc.extensionsUsed.begin(), doc.extensionsUsed.end(), name) == doc.extensionsUsed.end())
@@ -116,11 +100,11 @@ GltfLightmapFiles encodeGltfLightmap(const GltfLightmapSource& source, const Exp
     }
     GltfLightmapFiles files;
     const LightmapPicture picture = lightmapPicture(scene.irradiance);
-    attachLightmap(doc, litMaterials, set, picture, binary ? "" : uriOf(pngName), scene.exposure);
+    attachLightmap(doc, litMaterials, set, picture, binary ? "" : gltfUri(pngName), scene.exposure);
     if (binary) {
         files.document = encodeGlbDocument(doc);
     } else {
-        const std::string json = encodeGltfDocument(doc, uriOf(binName), files.bin);
+        const std::string json = encodeGltfDocument(doc, gltfUri(binName), files.bin);
         files.document.assign(json.begin(), json.end());
         files.png = picture.png;
     }
