@@ -19,6 +19,7 @@ PACKAGES=(
   libtinyexr-dev libopenexr-dev
   clang libclang-rt-dev libomp-dev
   libembree-dev
+  libopenmpi-dev openmpi-bin
 )
 # Node.js runs the glTF validator in the tests. A machine may already have a
 # node with its own npm (from another repository); Debian's packages are

@@ -6,12 +6,19 @@
 #include <string>
 #include <utility>
 
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+#include "ByteStream.h"
 #include "CoplanarNeighbors.h"
 #include "FormFactorWorkspace.h"
 #include "GlowbakeError.h"
 #include "LampLight.h"
 #include "SkyLight.h"
 #include "Limits.h"
+#include "StageCount.h"
+#include "WorkRanges.h"
 
 long long predictedGroupCount(const std::vector<double>& areas, double maxArea, long long cap) {
     long long total = 0;
@@ -370,16 +377,28 @@ void Radiosity::normalize() {
 
 namespace {
 
-// Every group's rows on all cores: each group's rows depend only on the
-// (unchanging) group array, so the groups are shared among threads. A
-// thread takes the next group and prints its progress line under one lock,
-// so the lines come out in order without any thread waiting on another's
-// work. `makeState` gives each thread its scratch; `rows(state, i)` computes
-// group i's rows; `done(state, i)` runs under the lock afterwards.
+bool onMainThread() {
+#ifdef _OPENMP
+    return omp_get_thread_num() == 0;
+#else
+    return true;
+#endif
+}
+
+// Groups [begin, end) of n, their rows on all cores: each group's rows
+// depend only on the (unchanging) group array, so the groups are shared
+// among threads. A thread takes the next group and prints its progress line
+// under one lock, so the lines come out in order without any thread waiting
+// on another's work. `makeState` gives each thread its scratch;
+// `rows(state, i)` computes group i's rows; `done(state, i)` runs under the
+// lock afterwards. Alone, every group is taken; spread, process 0 prints the
+// lines of the other shares once they are done, so the text is the same.
 template <typename MakeState, typename Rows, typename Done>
-void projectInOrder(int n, int pass, const Progress& progress, MakeState makeState, Rows rows, Done done) {
-    int next = 0, finished = 0;
+void projectInOrder(int begin, int end, int n, int pass, const Progress& progress, const Cluster& cluster,
+                    MakeState makeState, Rows rows, Done done) {
+    int next = begin, finished = 0;
     std::mutex taking;
+    StageCount count{cluster, progress, {ProgressStage::Projection, pass, -1, 0, n}};
 #pragma omp parallel
     {
         auto state = makeState();
@@ -387,25 +406,86 @@ void projectInOrder(int n, int pass, const Progress& progress, MakeState makeSta
             int i;
             {
                 std::lock_guard<std::mutex> lock(taking);
-                if (next >= n) break;
+                if (next >= end) break;
                 i = next++;
                 progress.say("Projecting patches onto group %d of %d\n", i, n);
             }
             rows(state, i);
             std::lock_guard<std::mutex> lock(taking);
             done(state, i);
-            progress.report({ProgressStage::Projection, pass, -1, ++finished, n});
+            ++finished;
+            if (!cluster.spread() || onMainThread()) count.mine(finished);
         }
     }
+    if (!cluster.spread()) return;
+    count.finish(finished);
+    for (int i = 0; i < begin; ++i) progress.say("Projecting patches onto group %d of %d\n", i, n);
+    for (int i = end; i < n; ++i) progress.say("Projecting patches onto group %d of %d\n", i, n);
+}
+
+// Every process's results for its share of the groups, sent to every
+// process: `pack(i, out)` writes group i's results on the process that
+// computed them, `unpack(i, in)` reads them on every other, share by share.
+// `head` and `takeHead` carry one record per process before its groups.
+// Returns the bytes all processes sent.
+template <typename Head, typename Pack, typename Unpack, typename TakeHead>
+long long shareGroups(const Cluster& cluster, const std::vector<int>& bounds, const Head& head, Pack pack,
+                      Unpack unpack, TakeHead takeHead) {
+    ByteWriter mine;
+    mine.put(head);
+    for (int i = bounds[cluster.rank]; i < bounds[cluster.rank + 1]; ++i) pack(i, mine);
+    std::vector<std::vector<char>> all;
+    cluster.allGather(cluster.user, mine.bytes, all);
+    long long bytes = 0;
+    for (int r = 0; r < cluster.size; ++r) {
+        bytes += static_cast<long long>(all[r].size());
+        ByteReader in(all[r]);
+        takeHead(r, in.get<Head>());
+        if (r == cluster.rank) continue;
+        for (int i = bounds[r]; i < bounds[r + 1]; ++i) unpack(i, in);
+        if (!in.atEnd()) throw GlowbakeError("a message between processes holds more than it should");
+    }
+    return bytes;
+}
+
+void packRows(const PatchGroup& group, ByteWriter& out) {
+    out.put(group.formFactorGroupCount);
+    for (const FormFactorRow& row : group.formFactors) {
+        out.put(row.length);
+        out.putVector(row.entries);
+    }
+}
+
+void unpackRows(PatchGroup& group, ByteReader& in) {
+    group.formFactorGroupCount = in.get<int>();
+    for (FormFactorRow& row : group.formFactors) {
+        row.length = in.get<int>();
+        row.entries = in.getVector<FormFactorEntry>();
+    }
+    group.hasFormFactors = true;
 }
 
 }  // namespace
 
+std::vector<int> Radiosity::groupShares() const {
+    // A group's rows cost one view (or one set of rays) per element with an
+    // area, and a little for the group itself.
+    std::vector<double> cost(static_cast<size_t>(groups.count()));
+    for (int g = 0; g < groups.count(); ++g) {
+        double c = 0.05;
+        for (bool degenerate : groups[g]->elementDegenerate) c += degenerate ? 0.0 : 1.0;
+        cost[static_cast<size_t>(g)] = c;
+    }
+    return costRanges(cost, cluster.size);
+}
+
 void Radiosity::projectAll() {
     const int n = groups.count();
+    const std::vector<int> bounds = groupShares();
+    const int begin = bounds[cluster.rank], end = bounds[cluster.rank + 1];
     if (settings.formFactorRays <= 0) {
         projectInOrder(
-            n, pass, progress,
+            begin, end, n, pass, progress, cluster,
             [&] {
                 FormFactorWorkspace workspace(hemicube);
                 workspace.reserveRow(n);
@@ -413,28 +493,56 @@ void Radiosity::projectAll() {
             },
             [&](FormFactorWorkspace& workspace, int i) { groups[i]->computeFormFactors(groups, workspace); },
             [](FormFactorWorkspace&, int) {});
+        if (cluster.spread()) {
+            clusterBytes.push_back(shareGroups(
+                cluster, bounds, 0, [&](int i, ByteWriter& out) { packRows(*groups[i], out); },
+                [&](int i, ByteReader& in) { unpackRows(*groups[i], in); }, [](int, int) {}));
+        }
         return;
     }
     if (!rayEngine) rayEngine = std::make_unique<RayEngine>(model.patches);
     const RayFormFactors rows(*rayEngine, model, groups, settings.formFactorRays);
-    rayRowStats = RayRowStats();
+    RayRowStats mine;
     projectInOrder(
-        n, pass, progress, [] { return RayRowStats(); },
+        begin, end, n, pass, progress, cluster, [] { return RayRowStats(); },
         [&](RayRowStats& one, int i) {
             one = RayRowStats();
             rows.computeRows(*groups[i], one);
         },
         [&](const RayRowStats& one, int i) {
             // The first leak is the lowest group's, whatever thread met it.
-            if (one.leaks > 0 && (rayRowStats.firstLeakGroup < 0 || i < rayRowStats.firstLeakGroup)) {
-                rayRowStats.firstLeakGroup = i;
-                rayRowStats.firstLeakPatch = one.firstLeakPatch;
+            if (one.leaks > 0 && (mine.firstLeakGroup < 0 || i < mine.firstLeakGroup)) {
+                mine.firstLeakGroup = i;
+                mine.firstLeakPatch = one.firstLeakPatch;
             }
-            rayRowStats.rays += one.rays;
-            rayRowStats.leaks += one.leaks;
-            rayRowStats.reused += one.reused;
-            rayRowStats.hemisphere += one.hemisphere;
+            mine.rays += one.rays;
+            mine.leaks += one.leaks;
+            mine.reused += one.reused;
+            mine.hemisphere += one.hemisphere;
         });
+    rayRowStats = mine;
+    if (cluster.spread()) {
+        rayRowStats = RayRowStats();
+        clusterBytes.push_back(shareGroups(
+            cluster, bounds, mine, [&](int i, ByteWriter& out) { packRows(*groups[i], out); },
+            [&](int i, ByteReader& in) {
+                unpackRows(*groups[i], in);
+                // Another process keeps this group's rays; should the group
+                // come back to this one, its rays are cast afresh (the rows
+                // are the same bits either way).
+                for (std::vector<StoredRayHit>& hits : groups[i]->rayHits) std::vector<StoredRayHit>().swap(hits);
+            },
+            [&](int, const RayRowStats& one) {
+                if (one.leaks > 0 && (rayRowStats.firstLeakGroup < 0 || one.firstLeakGroup < rayRowStats.firstLeakGroup)) {
+                    rayRowStats.firstLeakGroup = one.firstLeakGroup;
+                    rayRowStats.firstLeakPatch = one.firstLeakPatch;
+                }
+                rayRowStats.rays += one.rays;
+                rayRowStats.leaks += one.leaks;
+                rayRowStats.reused += one.reused;
+                rayRowStats.hemisphere += one.hemisphere;
+            }));
+    }
     rayRowsCast += rayRowStats.rays;
     rayRowsReused += rayRowStats.reused;
     if (pass > 0) restartHemisphereRays += 4LL * n * settings.formFactorRays;
@@ -446,8 +554,10 @@ void Radiosity::lightElementsFromOutside() {
     const LampLight lamps(model.lamps, *rayEngine, offset);
     const int n = groups.count();
     outsideLight.assign(4 * static_cast<size_t>(n), Color(0.0f, 0.0f, 0.0f, 1.0f));
+    const std::vector<int> bounds = groupShares();
+    const int begin = bounds[cluster.rank], end = bounds[cluster.rank + 1];
 #pragma omp parallel for schedule(dynamic, 64)
-    for (int g = 0; g < n; ++g) {
+    for (int g = begin; g < end; ++g) {
         const PatchGroup& group = *groups[g];
         const Vec3 normal = model.patches[group.parentPatchId].normal();
         const double nv[3] = {normal.x, normal.y, normal.z};
@@ -462,6 +572,12 @@ void Radiosity::lightElementsFromOutside() {
             for (int ch = 0; ch < 3; ++ch) out[ch] = static_cast<float>(sum[ch]);
         }
     }
+    if (!cluster.spread()) return;
+    const long long bytes = shareGroups(
+        cluster, bounds, 0, [&](int g, ByteWriter& out) { out.putRaw(&outsideLight[4 * static_cast<size_t>(g)], 4 * sizeof(Color)); },
+        [&](int g, ByteReader& in) { in.getRaw(&outsideLight[4 * static_cast<size_t>(g)], 4 * sizeof(Color)); },
+        [](int, int) {});
+    if (!clusterBytes.empty()) clusterBytes.back() += bytes;
 }
 
 void Radiosity::solve() {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "Cluster.h"
 #include "GrowArray.h"
 #include "Hemicube.h"
 #include "Model.h"
@@ -39,7 +40,12 @@ struct Radiosity {
     int gatherChannel(int ch);
     // Every group's form-factor rows, on all cores, reporting one progress
     // line per group in order: by hemicube, or by rays when the settings ask.
+    // Spread over a cluster, each process computes its share and every
+    // process ends with every row.
     void projectAll();
+    // The shares of the groups, as they are now, for the cluster's
+    // processes (by the estimated cost of their rows).
+    std::vector<int> groupShares() const;
     // Marks uneven groups and splits them; true when any group was split.
     bool subdivisionPass(int restart);
     void applyGamma();
@@ -54,6 +60,14 @@ struct Radiosity {
     std::vector<GrowArray<int>> neighbors;
     float largestPatchArea = 0.0f;
     int pass = 0;  // the subdivision restart being solved
+
+    // The processes the work is spread over (set before solve(); alone by
+    // default). Every process runs the same solve on the same data; the
+    // rows, the lamps' and sky's light and the final gather are computed in
+    // shares and exchanged, and everything else is computed by each.
+    Cluster cluster;
+    // Spread: the bytes all processes sent each other in each pass.
+    std::vector<long long> clusterBytes;
 
     // After solve(): the element radiosities before gamma and normalisation,
     // 4 per group in group order (group g's element k at 4 g + k), with

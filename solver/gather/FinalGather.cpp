@@ -11,11 +11,15 @@
 #include <omp.h>
 #endif
 
+#include "ByteStream.h"
 #include "ElementLocator.h"
+#include "GlowbakeError.h"
 #include "LampLight.h"
 #include "PointGeometry.h"
 #include "RayEngine.h"
 #include "SamplePattern.h"
+#include "StageCount.h"
+#include "WorkRanges.h"
 
 namespace {
 
@@ -467,9 +471,20 @@ GatheredLighting FinalGather::gatherTextures(const std::vector<PatchLayout>& lay
         int y;
     };
     std::vector<Row> rows;
+    std::vector<double> cost(static_cast<size_t>(numPatches));
     for (int p = 0; p < numPatches; ++p) {
         out.incident.emplace_back(layouts[p].wide, layouts[p].high);
-        out.texels += static_cast<long long>(layouts[p].wide) * layouts[p].high;
+        const long long texels = static_cast<long long>(layouts[p].wide) * layouts[p].high;
+        out.texels += texels;
+        cost[static_cast<size_t>(p)] = static_cast<double>(texels);
+    }
+    // Spread over processes, each lights its share of the patches.
+    const Cluster& cluster = s.solved.cluster;
+    const std::vector<int> shares = costRanges(cost, cluster.size);
+    const int first = shares[cluster.rank], last = shares[cluster.rank + 1];
+    long long mineTotal = 0;
+    for (int p = first; p < last; ++p) {
+        mineTotal += static_cast<long long>(layouts[p].wide) * layouts[p].high;
         for (int y = 0; y < layouts[p].high; ++y) rows.push_back({p, y});
     }
     // Each patch's corners in its texture's coordinates. (Its directions are
@@ -492,7 +507,8 @@ GatheredLighting FinalGather::gatherTextures(const std::vector<PatchLayout>& lay
     const long long total = out.texels;
     const long long reportEvery = std::max(1LL, total / 200);
     long long nextReport = reportEvery;
-    progress.report({ProgressStage::FinalGather, s.solved.pass, -1, 0, total});
+    StageCount count{cluster, progress, {ProgressStage::FinalGather, s.solved.pass, -1, 0, total}};
+    if (cluster.first()) progress.report({ProgressStage::FinalGather, s.solved.pass, -1, 0, total});
 #pragma omp parallel reduction(+ : rays, escaped)
     {
         std::vector<double> dirs;
@@ -514,7 +530,8 @@ GatheredLighting FinalGather::gatherTextures(const std::vector<PatchLayout>& lay
                 tex.at(x, row.y) = s.incident(row.patch, w, dirs, rays, escaped);
             }
             const long long now = done.fetch_add(l.wide) + l.wide;
-            // Only the first thread speaks, so events come from one thread.
+            // Only the first thread speaks, so events come from one thread
+            // (the one that talks to the other processes).
             #ifdef _OPENMP
             const bool speaker = omp_get_thread_num() == 0;
             #else
@@ -522,13 +539,34 @@ GatheredLighting FinalGather::gatherTextures(const std::vector<PatchLayout>& lay
             #endif
             if (speaker && now >= nextReport) {
                 nextReport = now + reportEvery;
-                progress.report({ProgressStage::FinalGather, s.solved.pass, -1, now, total});
+                count.mine(now);
             }
         }
     }
 #pragma omp parallel for schedule(dynamic, 1)
-    for (int p = 0; p < numPatches; ++p) fillBuried(out.incident[p]);
-    progress.report({ProgressStage::FinalGather, s.solved.pass, -1, total, total});
+    for (int p = first; p < last; ++p) fillBuried(out.incident[p]);
+    count.finish(mineTotal);
+    if (cluster.spread()) {
+        // Process 0 takes every other share's textures and ray counts.
+        ByteWriter mine;
+        mine.put(rays);
+        mine.put(escaped);
+        for (int p = first; p < last; ++p) mine.putVector(out.incident[p].texels);
+        std::vector<std::vector<char>> all;
+        cluster.gatherToFirst(cluster.user, mine.bytes, all);
+        for (int r = 0; r < static_cast<int>(all.size()); ++r) {
+            if (r == cluster.rank) continue;
+            ByteReader in(all[r]);
+            rays += in.get<long long>();
+            escaped += in.get<long long>();
+            for (int p = shares[r]; p < shares[r + 1]; ++p) {
+                std::vector<Color> texels = in.getVector<Color>();
+                if (texels.size() != out.incident[p].texels.size())
+                    throw GlowbakeError("a message between processes holds a texture of the wrong size");
+                out.incident[p].texels = std::move(texels);
+            }
+        }
+    }
     out.rays = rays;
     out.escapedRays = escaped;
     return out;

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,11 +25,13 @@
 #include "Limits.h"
 #include "ModelLoad.h"
 #include "OutputFile.h"
+#include "ProcessCluster.h"
 #include "ProgressLine.h"
 #include "QualityPreset.h"
 #include "Radiosity.h"
 #include "SceneFileWriter.h"
 #include "SkyImage.h"
+#include "SolveJob.h"
 #include "SolveWarnings.h"
 #include "TextureLayout.h"
 
@@ -154,7 +157,41 @@ void gatherTexels(Radiosity& radiosity, const std::vector<PatchLayout>& layouts,
 
 }  // namespace
 
-int runGlowbake(int argc, const char* const* argv) {
+namespace {
+
+// Process 0's side of handing the job to the other processes: a run that
+// ends before the solve (help, a bad option or file) tells them to stop
+// with its status, once.
+struct JobSender {
+    const Cluster& cluster;
+    bool sent = false;
+    void send(std::vector<char>& job) {
+        sent = true;
+        shareJob(cluster, false, 0, job);
+    }
+    int stop(int status) {
+        if (!sent) {
+            std::vector<char> none;
+            shareJob(cluster, true, status, none);
+            sent = true;
+        }
+        return status;
+    }
+};
+
+void sayRowBytes(const Radiosity& r) {
+    if (!r.cluster.spread()) return;
+    std::string passes;
+    for (long long bytes : r.clusterBytes) {
+        char one[40];
+        std::snprintf(one, sizeof one, "%s%.1f", passes.empty() ? "" : ", ", bytes / 1048576.0);
+        passes += one;
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "Glowbake: spread over %d processes: MiB sent per pass: %s\n", r.cluster.size, passes.c_str());
+}
+
+int runFirst(int argc, const char* const* argv, const Cluster& cluster, JobSender& sender) {
     std::printf("Glowbake 1.0\n");
     std::printf("Radiosity lightmap baker: hemicube form factors, Gauss-Seidel gathering, one texture per triangle\n");
 
@@ -167,9 +204,11 @@ int runGlowbake(int argc, const char* const* argv) {
 
     // The output is checked for writability where the scene file would have
     // been opened, but nothing replaces it until the run has succeeded.
-    OutputFile output;
+    // Spread over processes, the temporaries are not kept through the solve
+    // (a process may die in it): the outputs are opened again at the end.
+    std::optional<OutputFile> output(std::in_place);
     errno = 0;
-    if (!output.open(settings.outputFile)) {
+    if (!output->open(settings.outputFile)) {
         const std::string why = outputProblem(errno, settings.outputFile);
         std::printf("Could not open file for writing:  %s\n\n", settings.outputFile.c_str());
         printUsage();
@@ -185,29 +224,43 @@ int runGlowbake(int argc, const char* const* argv) {
             openInput(settings.haveHemicubeFile, settings.hemicubeFile, "hemicube_file", "-h", "hemicube file", "rb");
         if (!hemicubeFile) return 1;
     }
-    ExportOutputs exportOutputs;
+    std::optional<ExportOutputs> exportOutputs(std::in_place);
     std::string problem;
-    if (!exportOutputs.open(settings.exports, settings.outputFile, problem)) {
+    if (!exportOutputs->open(settings.exports, settings.outputFile, problem)) {
         printError(problem.c_str());
         return 1;
+    }
+    if (cluster.spread()) {
+        output.reset();
+        exportOutputs.reset();
+        sayWhenStopped();
     }
 
     const std::time_t start = std::time(nullptr);
     // The fixed progress text goes to standard output; the same progress as
     // numbers drives the status line on a terminal's standard error.
-    ProgressLine statusLine;
+    struct Outlets {
+        ProgressLine statusLine;
+        const Cluster* cluster;
+    } outlets{ProgressLine(), &cluster};
+    ProgressLine& statusLine = outlets.statusLine;
     Progress progress;
-    progress.user = &statusLine;
-    progress.text = [](void* user, const char* chunk) { static_cast<ProgressLine*>(user)->writeText(chunk); };
+    progress.user = &outlets;
+    progress.text = [](void* user, const char* chunk) { static_cast<Outlets*>(user)->statusLine.writeText(chunk); };
     progress.warning = [](void* user, const char* line) {
-        ProgressLine& status = *static_cast<ProgressLine*>(user);
+        ProgressLine& status = static_cast<Outlets*>(user)->statusLine;
         status.finish();
         std::fflush(stdout);
         std::fprintf(stderr, "Glowbake: warning: %s\n", line);
     };
-    if (statusLine.enabled()) {
-        progress.event = [](void* user, const ProgressEvent& e) { static_cast<ProgressLine*>(user)->update(e); };
+    if (statusLine.enabled() || cluster.spread()) {
+        progress.event = [](void* user, const ProgressEvent& e) {
+            Outlets& o = *static_cast<Outlets*>(user);
+            if (o.cluster->spread()) noteActivity(*o.cluster, e);
+            if (o.statusLine.enabled()) o.statusLine.update(e);
+        };
     }
+    bool sharing = false;  // the other processes are at work on the same job
     try {
         // The hemicube file is read before the model, as always; without one
         // (--quality) the tables are made once the scene is known.
@@ -227,13 +280,27 @@ int runGlowbake(int argc, const char* const* argv) {
         if (settings.quality != Quality::None) applyQuality(settings, model);
         SolverSettings solveWith = solverSettings(settings);
         if (!settings.skyFile.empty()) solveWith.sky.image = readSkyImage(settings.skyFile);
+        std::vector<char> job;
+        if (cluster.spread()) {
+            SolveJob whole{Model(), tables, solveWith, settings.gatherRays};
+            whole.model.patches = model.patches;
+            whole.model.colors = model.colors;
+            whole.model.lamps = model.lamps;
+            job = packSolveJob(whole);
+        }
         Radiosity mainRadiosity(std::move(model), tables, solveWith, progress);
+        mainRadiosity.cluster = cluster;
         const std::vector<PatchLayout> layouts =
             layoutTextures(mainRadiosity.model.patches, settings.textSize, mainRadiosity.largestPatchArea);
         const bool exporting = settings.exports.any();
         const AtlasLayout atlas = exporting ? planAtlas(mainRadiosity, layouts, settings.textSize) : AtlasLayout();
         readGltfLightmapSource(settings.exports, settings.modelFile, mainRadiosity.model, lightmapSource);
         reportWarnings(settingWarnings(mainRadiosity));
+        if (cluster.spread()) {
+            sender.send(job);
+            std::vector<char>().swap(job);
+            sharing = true;
+        }
         mainRadiosity.solve();
         statusLine.finish();
         reportWarnings(solveWarnings(mainRadiosity));
@@ -248,35 +315,98 @@ int runGlowbake(int argc, const char* const* argv) {
                              ? 100.0 * mainRadiosity.rayRowsReused / mainRadiosity.restartHemisphereRays
                              : 0.0);
         }
+        sayRowBytes(mainRadiosity);
         if (settings.gatherRays > 0) gatherTexels(mainRadiosity, layouts, settings.gatherRays, progress, statusLine);
+        sharing = false;
+        if (cluster.spread()) {
+            // Every other process is done: only now are the outputs opened.
+            output.emplace();
+            errno = 0;
+            if (!output->open(settings.outputFile))
+                throw GlowbakeError("cannot write the output file " + settings.outputFile + ": " +
+                                    outputProblem(errno, settings.outputFile));
+            exportOutputs.emplace();
+            if (!exportOutputs->open(settings.exports, settings.outputFile, problem)) throw GlowbakeError(problem);
+        }
         progress.say("\n\nOutputing to disk...\n");
-        writeSceneFile(output.stream(), settings.outputFile, mainRadiosity, layouts, progress);
+        writeSceneFile(output->stream(), settings.outputFile, mainRadiosity, layouts, progress);
         progress.say("Done\n");
         double exposure = 1.0;
         if (exporting) {
-            exposure = exportLighting(settings.exports, mainRadiosity, layouts, atlas, lightmapSource, exportOutputs);
+            exposure = exportLighting(settings.exports, mainRadiosity, layouts, atlas, lightmapSource, *exportOutputs);
         } else if (settings.exports.given) {
             exposure = meterElements(mainRadiosity).exposure(settings.exports.exposureStops);
         }
         statusLine.finish();
-        std::vector<OutputFile*> outputs = exportOutputs.files();
-        outputs.insert(outputs.begin(), &output);
+        std::vector<OutputFile*> outputs = exportOutputs->files();
+        outputs.insert(outputs.begin(), &*output);
         commitAll(outputs);
         if (settings.exports.given) printExposure(settings.exports, exposure);
         const std::time_t end = std::time(nullptr);
         std::printf("\n%d seconds elapsed.\n", static_cast<int>(end - start));
     } catch (const GlowbakeError& e) {
+        // The same on every process: each of them stops here too.
         statusLine.finish();
         printError(e.what());
         return 1;
     } catch (const std::bad_alloc&) {
         statusLine.finish();
         printError("out of memory; try a larger max_patch_area or a smaller texture_size");
+        if (sharing) abortCluster(cluster, 1);
         return 1;
     } catch (const std::exception& e) {
         statusLine.finish();
         printError(e.what());
+        if (sharing) abortCluster(cluster, 1);
         return 1;
     }
     return 0;
 }
+
+// Another process's part: the job from process 0, its shares of every pass
+// and of the final gather, and nothing printed unless it fails.
+int runShare(const Cluster& cluster) {
+    std::vector<char> bytes;
+    const int stopped = shareJob(cluster, false, 0, bytes);
+    if (stopped >= 0) return stopped;
+    Progress progress;
+    progress.user = const_cast<Cluster*>(&cluster);
+    progress.event = [](void* user, const ProgressEvent& e) { noteActivity(*static_cast<Cluster*>(user), e); };
+    std::string failure;
+    try {
+        SolveJob job = unpackSolveJob(bytes);
+        std::vector<char>().swap(bytes);
+        Radiosity radiosity(std::move(job.model), job.tables, job.settings, progress);
+        radiosity.cluster = cluster;
+        const std::vector<PatchLayout> layouts =
+            layoutTextures(radiosity.model.patches, job.settings.textSize, radiosity.largestPatchArea);
+        radiosity.solve();
+        if (job.gatherRays > 0) {
+            GatherSettings gatherSettings;
+            gatherSettings.rays = job.gatherRays;
+            const FinalGather gather(radiosity, gatherSettings);
+            gather.gatherTextures(layouts, progress);
+        }
+        return 0;
+    } catch (const GlowbakeError&) {
+        // Process 0 meets the same failure at the same point and says it.
+        return 1;
+    } catch (const std::bad_alloc&) {
+        failure = "out of memory";
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    std::fprintf(stderr, "Glowbake: error: process %d of %d: %s while %s\n", cluster.rank, cluster.size,
+                 failure.c_str(), activity());
+    abortCluster(cluster, 1);
+}
+
+}  // namespace
+
+int runGlowbake(int argc, const char* const* argv, const Cluster& cluster) {
+    if (!cluster.first()) return runShare(cluster);
+    JobSender sender{cluster};
+    return sender.stop(runFirst(argc, argv, cluster, sender));
+}
+
+int runGlowbake(int argc, const char* const* argv) { return runGlowbake(argc, argv, Cluster()); }
