@@ -40,6 +40,7 @@ struct Model {
     // shadows. Empty for a text model.
     std::vector<Lamp> lamps;
     // Lights of the file that are not read, as "light 'NAME' (KIND) is not
-    // supported", for the program to say so.
+    // supported" (an area light without a size: "... gives no usable
+    // size ..."), for the program to say so.
     std::vector<std::string> ignoredLights;
 };

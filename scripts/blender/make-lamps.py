@@ -9,7 +9,16 @@
 #       --python scripts/blender/make-lamps.py -- SCENE_DIR FIXTURE_DIR [--no-cycles]
 #
 # Writes SCENE_DIR/point-box.glb, spot-box.glb, sun-window.glb,
-# split-room.glb and FIXTURE_DIR/lamps.json (see the README.md there).
+# split-room.glb, area-lights.blend and FIXTURE_DIR/lamps.json (see the
+# README.md there). `--only NAME` builds and measures that one scene and
+# replaces its entry in the lamps.json already there, keeping the others.
+#
+# area-lights.blend is Blender's own file, written with the lights alone:
+# Assimp reads a .blend's area lamps with their size, but not the meshes of
+# a file saved by Blender 3.1 or later, so the floor Cycles lights is added
+# after the file is written, and the test adds the same floor (its corners
+# are in lamps.json). Cycles gives an area lamp of power P watts and area A
+# the radiance P / (4 A) per unit of colour; the direct check measures it.
 #
 # The exporter's Standard mode turns a point or spot lamp of power P watts
 # into intensity P / (4 pi) x 683 candela and a sun of strength S W/m^2 into
@@ -39,6 +48,7 @@ import roomkit as rk  # noqa: E402
 args = sys.argv[sys.argv.index("--") + 1:]
 SCENE_DIR, FIXTURE_DIR = args[0], args[1]
 RUN_CYCLES = "--no-cycles" not in args
+ONLY = args[args.index("--only") + 1] if "--only" in args else None
 
 SAMPLES = int(os.environ.get("GLOWBAKE_LAMPS_SAMPLES", "1024"))
 DIRECT_SAMPLES = max(SAMPLES // 4, 1)
@@ -85,10 +95,15 @@ def room(xr, yr, h, mats, hole=None):
                        mats["Wall"])
 
 
-def lamp(name, kind, location, power, direction=None, radius=0.0, spot_size=None, spot_blend=None, angle=0.0):
+def lamp(name, kind, location, power, direction=None, radius=0.0, spot_size=None, spot_blend=None, angle=0.0,
+         colour=(1.0, 1.0, 1.0), area=None, rotation=None, scale=None):
+    """area = (shape, size, size_y) for an AREA lamp; rotation (Euler XYZ,
+    radians) and scale place it instead of direction."""
     data = bpy.data.lights.new(name, kind)
     data.energy = power
-    data.color = (1.0, 1.0, 1.0)
+    data.color = colour
+    if kind == "AREA":
+        data.shape, data.size, data.size_y = area
     if kind in ("POINT", "SPOT"):
         data.shadow_soft_size = radius
     if kind == "SPOT":
@@ -102,7 +117,18 @@ def lamp(name, kind, location, power, direction=None, radius=0.0, spot_size=None
     obj.location = location
     if direction is not None:
         obj.rotation_euler = Vector(direction).to_track_quat("-Z", "Y").to_euler()
+    if rotation is not None:
+        obj.rotation_euler = rotation
+    if scale is not None:
+        obj.scale = scale
     return obj
+
+
+def area_corners(obj):
+    """An area lamp's four corners in the world, Blender coordinates."""
+    d = obj.data
+    sy = d.size if d.shape == "SQUARE" else d.size_y
+    return [obj.matrix_world @ Vector((u * d.size / 2, v * sy / 2, 0.0)) for u, v in ((-1, -1), (1, -1), (1, 1), (-1, 1))]
 
 
 def lamp_meta(obj):
@@ -124,6 +150,16 @@ def lamp_meta(obj):
     if d.type == "SUN":
         m["strength_W_per_m2"] = d.energy
         m["angle_rad"] = d.angle
+    if d.type == "AREA":
+        corners = area_corners(obj)
+        a = (corners[1] - corners[0]).cross(corners[3] - corners[0]).length
+        m["power_W"] = d.energy
+        m["shape"] = d.shape
+        m["size"] = [d.size, d.size if d.shape == "SQUARE" else d.size_y]
+        m["scale"] = [round(v, 6) for v in obj.scale]
+        m["gltf_corners"] = [[round(c.x, 6), round(c.z, 6), round(-c.y, 6)] for c in corners]
+        m["area_m2"] = round(a, 6)
+        m["radiance_if_P_over_4A"] = [round(c * d.energy / (4 * a), 6) for c in d.color]
     return m
 
 
@@ -227,7 +263,36 @@ def split_room():
     return (-3.0, 3.0), (-2.0, 2.0), regions, pairs, direct, note
 
 
-SCENES = [("point-box", point_box), ("spot-box", spot_box), ("sun-window", sun_window), ("split-room", split_room)]
+def area_lights():
+    # Two area lamps over a floor, written to a .blend with nothing else.
+    # The long one is tilted, so the floor sees its long and short sides
+    # differently; the square one is scaled to 1 x 0.3 m and turned to face
+    # +x and down, so part of the floor lies behind it.
+    strip = lamp("AreaStrip", "AREA", (-0.6, 0.3, 1.0), 60.0, colour=(1.0, 0.8, 0.6),
+                 area=("RECTANGLE", 0.25, 1.6), rotation=(math.radians(35.0), 0.0, math.radians(40.0)))
+    wall = lamp("AreaScaled", "AREA", (1.0, -0.9, 0.7), 30.0, area=("SQUARE", 0.5, 0.5),
+                rotation=(0.0, math.radians(-70.0), 0.0), scale=(2.0, 0.6, 1.0))
+    bpy.context.view_layer.update()
+    bpy.data.libraries.write(os.path.join(SCENE_DIR, "area-lights.blend"), {bpy.context.scene}, compress=False)
+    mats = materials({})
+    rk.quad_object("Floor", [(-2, -2, 0), (2, -2, 0), (2, 2, 0), (-2, 2, 0)], (0, 0, 1), mats["Floor"])
+    # In Blender's frame: the strip's long axis runs along (-sin 40, cos 40)
+    # on the floor, its short one along (cos 40, sin 40).
+    c, s = math.cos(math.radians(40.0)), math.sin(math.radians(40.0))
+    regions = [sq("below_strip", -0.6, 0.3), sq("strip_long_axis", -0.6 - 0.9 * s, 0.3 + 0.9 * c),
+               sq("strip_short_axis", -0.6 + 0.9 * c, 0.3 + 0.9 * s), sq("in_front_of_scaled", 1.7, -0.9),
+               sq("behind_scaled", 0.3, -0.3), sq("corner", -1.8, -1.8)]
+    pairs = [("strip_long_axis", "strip_short_axis"), ("behind_scaled", "in_front_of_scaled")]
+    direct = {r[0]: ("area", [strip, wall]) for r in regions}
+    note = ("Blender's own .blend with two area lamps and nothing else: AreaStrip (0.25 x 1.6 m, 60 W, colour "
+            "(1, 0.8, 0.6)) tilted above the floor and AreaScaled (a 0.5 m square scaled to 1 x 0.3 m, 30 W) facing "
+            "+x and down. Cycles lit them over a floor the file does not hold: glTF y = 0, x -2..2, z -2..2, "
+            "reflectance 0.5, lit side +y ('added_floor'); the file's coordinates are Blender's, Z up.")
+    return (-2.0, 2.0), (-2.0, 2.0), regions, pairs, direct, note
+
+
+SCENES = [("point-box", point_box), ("spot-box", spot_box), ("sun-window", sun_window), ("split-room", split_room),
+          ("area-lights", area_lights)]
 
 
 # ---------------------------------------------------------------- direct light
@@ -236,7 +301,8 @@ def direct_value(kind, source, region, floor_z=0.0, axis_cosine=False):
     region, for the lamp units Blender documents: a point or spot lamp of
     power P has radiant intensity P / (4 pi) W/sr (a spot: inside its cone,
     with no further angular factor), a sun of strength S gives S W/m^2 at
-    normal incidence."""
+    normal incidence; an area lamp of power P and area A, radiance
+    P / (4 A) on the side it faces (the sum over the lamps in `source`)."""
     _name, (x0, x1), (y0, y1) = region
     xs = x0 + (np.arange(20) + 0.5) * (x1 - x0) / 20
     ys = y0 + (np.arange(20) + 0.5) * (y1 - y0) / 20
@@ -269,6 +335,24 @@ def direct_value(kind, source, region, floor_z=0.0, axis_cosine=False):
         cos_e = d[:, :, 2] / np.sqrt(r2)   # emitter faces -z
         g = (cos_r * cos_e / r2).sum(axis=1).mean() * da / math.pi
         return g * strength * np.array(colour)
+    if kind == "area":
+        e = np.zeros(3)
+        n = 100
+        for obj in source:
+            corners = [np.array(c) for c in area_corners(obj)]
+            u, v = corners[1] - corners[0], corners[3] - corners[0]
+            area = np.linalg.norm(np.cross(u, v))
+            facing = np.array(obj.matrix_world.to_quaternion() @ Vector((0, 0, -1)))
+            facing /= np.linalg.norm(facing)
+            t = (np.arange(n) + 0.5) / n
+            pts = np.array([corners[0] + a * u + b * v for a in t for b in t])
+            d = pts[None, :, :] - P[:, None, :]
+            r = np.sqrt((d * d).sum(axis=2))
+            cos_r = np.clip(d[:, :, 2] / r, 0.0, None)
+            cos_e = np.clip(-(d @ facing) / r, 0.0, None)   # one-sided: only the side it faces
+            g = (cos_r * cos_e / (r * r)).sum(axis=1).mean() * area / (n * n) / math.pi
+            e += g * np.array(obj.data.color) * obj.data.energy / (4.0 * area)
+        return e
     raise ValueError(kind)
 
 
@@ -292,17 +376,24 @@ def main():
                                       "and non-emitting. Lamps as in Blender (radius 0, sun angle 0).")
         out["cycles"]["method"] = out["cycles"]["method"].replace("bake_texel_m", "0.02 m")
     for name, build in SCENES:
+        if ONLY is not None and name != ONLY:
+            continue
         rk.clear()
         xr, yr, regions, pairs, direct, note = build()
-        path = os.path.join(SCENE_DIR, name + ".glb")
-        bpy.ops.export_scene.gltf(filepath=path, export_format="GLB", export_yup=True, export_apply=True,
-                                  export_materials="EXPORT", export_normals=True, export_cameras=False,
-                                  export_lights=True, export_extras=False)   # default lighting mode: Standard
-        assert os.path.getsize(path) < 2 * 1024 * 1024
         lamps = [o for o in bpy.context.scene.objects if o.type == "LIGHT"]
-        entry = {"file": "scenes/lamps/%s.glb" % name, "about": note, "triangles": rk.glb_triangles(path),
-                 "lamps": [lamp_meta(o) for o in lamps], "exported_lights": gltf_lights(path),
-                 "exported_emitters": rk.glb_emitters(path)}
+        if name == "area-lights":   # the builder wrote the .blend itself
+            entry = {"file": "scenes/lamps/%s.blend" % name, "about": note, "triangles": 0,
+                     "lamps": [lamp_meta(o) for o in lamps],
+                     "added_floor": dict(rk.gltf_region(xr, yr), y=0.0, reflectance=list(COLOURS["Floor"]))}
+        else:
+            path = os.path.join(SCENE_DIR, name + ".glb")
+            bpy.ops.export_scene.gltf(filepath=path, export_format="GLB", export_yup=True, export_apply=True,
+                                      export_materials="EXPORT", export_normals=True, export_cameras=False,
+                                      export_lights=True, export_extras=False)   # default lighting mode: Standard
+            assert os.path.getsize(path) < 2 * 1024 * 1024
+            entry = {"file": "scenes/lamps/%s.glb" % name, "about": note, "triangles": rk.glb_triangles(path),
+                     "lamps": [lamp_meta(o) for o in lamps], "exported_lights": gltf_lights(path),
+                     "exported_emitters": rk.glb_emitters(path)}
         out["scenes"][name] = entry
         if not RUN_CYCLES:
             continue
@@ -350,7 +441,8 @@ def main():
                      "irradiance / pi computed from the lamp's Blender values (point and spot: intensity P / (4 pi) "
                      "W/sr times cos / r^2 with no angular factor of the spot, and for the spot also times the "
                      "cosine of the angle from its axis; sun: S cos; panel: numerical integration of "
-                     "L cos cos' / r^2), over 20 x 20 points of the region." % DIRECT_SAMPLES,
+                     "L cos cos' / r^2; area lamps: the same with L = P / (4 A) on the side each faces), over "
+                     "20 x 20 points of the region." % DIRECT_SAMPLES,
             "regions": checks}
         entry["timings_s"] = timings
         print("make-lamps: %s done" % name, timings)
@@ -358,6 +450,11 @@ def main():
     if not RUN_CYCLES:
         print("make-lamps: exported; --no-cycles given, no reference numbers")
         return
+    if ONLY is not None:   # this scene's entry replaced, the others kept as they were
+        with open(target) as f:
+            kept = json.load(f)
+        kept["scenes"][ONLY] = out["scenes"][ONLY]
+        out = kept
     with open(target, "w") as f:
         json.dump(out, f, indent=1)
         f.write("\n")

@@ -15,6 +15,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include "AreaLight.h"
 #include "GlowbakeError.h"
 #include "GltfEmissiveStrength.h"
 #include "MtlDiffuse.h"
@@ -243,30 +244,29 @@ struct SceneReader {
         if (range.patchCount > 0) model.meshes.push_back(range);
     }
 
-    // Every light of the scene, placed by its node; kinds that are not read
-    // become notes.
+    // Every light of the scene, placed by its node; area lights become
+    // emitting rectangles after the meshes, kinds that are not read notes.
     void readLights(const std::map<std::string, double>& ranges) {
         for (unsigned i = 0; i < scene->mNumLights; ++i) {
             const aiLight& light = *scene->mLights[i];
             const std::string name = light.mName.C_Str();
+            Transform transform;
+            std::vector<const aiNode*> path;
+            for (const aiNode* n = scene->mRootNode->FindNode(light.mName); n; n = n->mParent) path.push_back(n);
+            for (auto it = path.rbegin(); it != path.rend(); ++it) transform = transform.then((*it)->mTransformation);
             Lamp lamp;
             lamp.name = name;
             switch (light.mType) {
                 case aiLightSource_POINT: lamp.kind = LampKind::Point; break;
                 case aiLightSource_SPOT: lamp.kind = LampKind::Spot; break;
                 case aiLightSource_DIRECTIONAL: lamp.kind = LampKind::Directional; break;
+                case aiLightSource_AREA: readAreaLight(light, transform); continue;
                 default: {
-                    const char* kind = light.mType == aiLightSource_AREA      ? "area"
-                                       : light.mType == aiLightSource_AMBIENT ? "ambient"
-                                                                              : "unknown kind";
+                    const char* kind = light.mType == aiLightSource_AMBIENT ? "ambient" : "unknown kind";
                     model.ignoredLights.push_back("light '" + name + "' (" + kind + ") is not supported");
                     continue;
                 }
             }
-            Transform transform;
-            std::vector<const aiNode*> path;
-            for (const aiNode* n = scene->mRootNode->FindNode(light.mName); n; n = n->mParent) path.push_back(n);
-            for (auto it = path.rbegin(); it != path.rend(); ++it) transform = transform.then((*it)->mTransformation);
             transform.apply(light.mPosition, lamp.position);
             double tip[3], origin[3];
             transform.apply(light.mPosition + light.mDirection, tip);
@@ -288,6 +288,75 @@ struct SceneReader {
             const auto range = ranges.find(name);
             if (range != ranges.end()) lamp.range = range->second;
             model.lamps.push_back(lamp);
+        }
+    }
+
+    // An area light: mSize.x across (along mDirection x mUp), mSize.y along
+    // mUp, centred on mPosition, lit side towards mDirection, in the node's
+    // frame. Its colour is its power in watts (the .blend reader gives
+    // colour x energy); one without a size is left out with a note.
+    void readAreaLight(const aiLight& light, const Transform& transform) {
+        AreaLight area;
+        area.name = light.mName.C_Str();
+        const aiVector3D across = (light.mDirection ^ light.mUp).NormalizeSafe();
+        const aiVector3D up = aiVector3D(light.mUp).NormalizeSafe();
+        const float halfWidth = 0.5f * light.mSize.x, halfHeight = 0.5f * light.mSize.y;
+        const float signs[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+        for (int c = 0; c < 4; ++c)
+            transform.apply(light.mPosition + across * (signs[c][0] * halfWidth) + up * (signs[c][1] * halfHeight),
+                            area.corners[c]);
+        double tip[3], origin[3];
+        transform.apply(light.mPosition + light.mDirection, tip);
+        transform.apply(light.mPosition, origin);
+        for (int k = 0; k < 3; ++k) area.direction[k] = tip[k] - origin[k];
+        area.power[0] = light.mColorDiffuse.r;
+        area.power[1] = light.mColorDiffuse.g;
+        area.power[2] = light.mColorDiffuse.b;
+        if (!(light.mSize.x > 0.0f && light.mSize.y > 0.0f) || !areaLightHasSize(area)) {
+            char size[96];
+            std::snprintf(size, sizeof size, "%g x %g", static_cast<double>(light.mSize.x),
+                          static_cast<double>(light.mSize.y));
+            model.ignoredLights.push_back("light '" + area.name + "' (area) gives no usable size (" + size +
+                                          "); it is left out");
+            return;
+        }
+        const std::string problem = areaLightProblem(area);
+        if (!problem.empty())
+            throw GlowbakeError("model file " + fileName + ": light '" + area.name + "' (area): " + problem);
+        addAreaLight(area);
+    }
+
+    // The rectangle as a mesh of its own, named after the light, of a
+    // material of the same name that reflects nothing and emits its radiance.
+    void addAreaLight(const AreaLight& area) {
+        PatchColors colors;
+        colors.reflectance = Color(0.0f, 0.0f, 0.0f, 1.0f);
+        colors.emission = areaLightRadiance(area);
+        ModelMesh range;
+        range.name = area.name;
+        range.material = area.name;
+        range.firstPatch = static_cast<int>(model.patches.size());
+        range.patchCount = 2;
+        Tri halves[2];
+        areaLightTriangles(area, halves);
+        for (const Tri& half : halves) {
+            model.patches.push_back(half);
+            model.colors.push_back(colors);
+        }
+        model.meshes.push_back(range);
+        if (!surfaces) return;
+        SurfaceMaterial material;
+        material.name = area.name;
+        material.baseColor[0] = material.baseColor[1] = material.baseColor[2] = 0.0f;
+        material.emission[0] = colors.emission.r;
+        material.emission[1] = colors.emission.g;
+        material.emission[2] = colors.emission.b;
+        surfaces->materials.push_back(material);
+        const int index = static_cast<int>(surfaces->materials.size()) - 1;
+        for (const Tri& half : halves) {
+            const Vec3 n = half.normal();
+            const float normals[9] = {n.x, n.y, n.z, n.x, n.y, n.z, n.x, n.y, n.z};
+            addPatchSurface(*surfaces, index, normals, nullptr);
         }
     }
 

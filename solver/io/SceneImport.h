@@ -23,6 +23,12 @@ struct SceneSurfaces;
 // KHR_materials_emissive_strength included). Every patch's vertexTolerance is
 // 1e-4 of the scene's bounding-box diagonal.
 //
+// Area lights that come with a size (Assimp's .blend reader gives them)
+// become emitting rectangles after the meshes: a mesh of two triangles named
+// after the light, reflectance 0, lit side the side the light faces,
+// emission its radiance as Cycles renders it (AreaLight.h); one without a
+// size is left out with a note in the model's ignoredLights.
+//
 // Reports the same loading progress as the text model reader once the scene
 // is read; warnings (left-out primitives, a texture that cannot be read) go
 // to standard error. Throws GlowbakeError "model file NAME: ..." when the

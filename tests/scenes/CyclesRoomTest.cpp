@@ -85,11 +85,7 @@ const Region& named(const std::vector<Region>& regions, const std::string& name)
 
 // Coarse elements: the draft's choice, with ray rows; the detail comes from
 // the gather.
-std::unique_ptr<Radiosity> solveCoarse(const std::string& scene) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(scene.c_str(), "rb"), std::fclose);
-    if (!file) return nullptr;
-    Model model = loadModel(file.get(), scene, kQuiet);
-    convertLampUnits(model.lamps, LampUnits::Standard);
+std::unique_ptr<Radiosity> solveCoarse(Model model) {
     const QualityChoice choice = chooseQuality(model, Quality::Draft);
     SolverSettings settings;
     settings.hemicubeWorldWide = choice.hemicubeWorldWide;
@@ -100,6 +96,47 @@ std::unique_ptr<Radiosity> solveCoarse(const std::string& scene) {
     auto r = std::make_unique<Radiosity>(std::move(model), makeHemicubeTables(16), settings, kQuiet);
     r->solve();
     return r;
+}
+
+// A scene file's model, its lamps in the units Blender's glTF exporter
+// writes by default.
+bool loadScene(const std::string& scene, Model& model) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(scene.c_str(), "rb"), std::fclose);
+    if (!file) return false;
+    model = loadModel(file.get(), scene, kQuiet);
+    convertLampUnits(model.lamps, LampUnits::Standard);
+    return true;
+}
+
+std::unique_ptr<Radiosity> solveCoarse(const std::string& scene) {
+    Model model;
+    if (!loadScene(scene, model)) return nullptr;
+    return solveCoarse(std::move(model));
+}
+
+// A .blend keeps Blender's coordinates (Z up): turned into the fixtures'
+// glTF frame, (x, y, z) -> (x, z, -y). Then the floor Cycles lit that the
+// file does not hold, at height y over the x and z ranges, its lit side up.
+void addFloor(Model& model, const nlohmann::json& floor, bool blenderFrame) {
+    if (blenderFrame) {
+        for (Tri& t : model.patches) {
+            Vec3 v[3];
+            for (int c = 0; c < 3; ++c) v[c] = Vec3(t.vertices[c].x, t.vertices[c].z, -t.vertices[c].y);
+            t.setVertices(v[0], v[1], v[2]);
+        }
+    }
+    const float y = floor["y"], x0 = floor["x"][0], x1 = floor["x"][1], z0 = floor["z"][0], z1 = floor["z"][1];
+    PatchColors colors;
+    colors.reflectance = Color(floor["reflectance"][0], floor["reflectance"][1], floor["reflectance"][2], 1.0f);
+    colors.emission = Color(0.0f, 0.0f, 0.0f, 1.0f);
+    model.meshes.push_back({"Floor", "Floor", static_cast<int>(model.patches.size()), 2});
+    const float tolerance = model.patches.empty() ? 1e-4f : model.patches[0].vertexTolerance;
+    for (const Tri& half : {Tri(Vec3(x0, y, z0), Vec3(x1, y, z0), Vec3(x1, y, z1)),
+                            Tri(Vec3(x0, y, z0), Vec3(x1, y, z1), Vec3(x0, y, z1))}) {
+        model.patches.push_back(half);
+        model.patches.back().vertexTolerance = tolerance;
+        model.colors.push_back(colors);
+    }
 }
 
 TEST(CyclesRoom, ShadowsUnderTheTableAndTheHeadMatchCycles) {
@@ -142,11 +179,13 @@ TEST(CyclesRoom, ShadowsUnderTheTableAndTheHeadMatchCycles) {
     EXPECT_NEAR(underHead / openTop, expected, 0.2 * expected);
 }
 
-// A point lamp over a block, a spot, the sun through a window, and a room
-// whose one half a point lamp lights and whose other an emissive panel:
-// every region Cycles measured (the spot's inside its inner cone only:
-// Cycles blends its cone edge differently), and the balance of the lamp's
-// half against the panel's.
+// A point lamp over a block, a spot, the sun through a window, a room
+// whose one half a point lamp lights and whose other an emissive panel, and
+// two area lamps of a .blend over a floor: every region Cycles measured (the
+// spot's inside its inner cone only: Cycles blends its cone edge
+// differently), the balance of the lamp's half against the panel's, and of
+// an area lamp's long side against its short one and its back against its
+// front.
 TEST(CyclesRoom, LampScenesMatchCycles) {
     const std::string dir = GLOWBAKE_SOURCE_DIR;
     std::ifstream in(dir + "/tests/fixtures/cycles/lamps.json");
@@ -154,9 +193,21 @@ TEST(CyclesRoom, LampScenesMatchCycles) {
     const nlohmann::json cycles = nlohmann::json::parse(in);
     for (const auto& [name, scene] : cycles["scenes"].items()) {
         SCOPED_TRACE(name);
-        const std::unique_ptr<Radiosity> r = solveCoarse(dir + "/" + scene["file"].get<std::string>());
-        ASSERT_TRUE(r);
-        ASSERT_FALSE(r->model.lamps.empty());
+        const std::string file = scene["file"];
+        Model model;
+        ASSERT_TRUE(loadScene(dir + "/" + file, model));
+        // Every lamp of the file is read: a lamp, or an area lamp's rectangle.
+        for (const nlohmann::json& lamp : scene["lamps"]) {
+            const std::string lampName = lamp["name"];
+            const auto isLamp = [&](const Lamp& l) { return l.name == lampName; };
+            const auto isRectangle = [&](const ModelMesh& m) { return m.name == lampName && m.patchCount == 2; };
+            const bool read = std::any_of(model.lamps.begin(), model.lamps.end(), isLamp) ||
+                              std::any_of(model.meshes.begin(), model.meshes.end(), isRectangle);
+            EXPECT_TRUE(read) << lampName;
+        }
+        if (scene.contains("added_floor"))
+            addFloor(model, scene["added_floor"], file.size() > 6 && file.compare(file.size() - 6, 6, ".blend") == 0);
+        const std::unique_ptr<Radiosity> r = solveCoarse(std::move(model));
         GatherSettings gatherSettings;
         gatherSettings.rays = 256;
         const FinalGather gather(*r, gatherSettings);
@@ -171,7 +222,7 @@ TEST(CyclesRoom, LampScenesMatchCycles) {
             EXPECT_NEAR(ours, region.cyclesLuminance, 0.15 * region.cyclesLuminance + 0.01 * brightest)
                 << region.name;
         }
-        if (name != "split-room") continue;
+        if (name != "split-room" && name != "area-lights") continue;
         for (const nlohmann::json& pair : scene["floor"]["pairs"]) {
             const double a = regionLight(*r, gather, named(floor, pair["a"]), 0.0);
             const double b = regionLight(*r, gather, named(floor, pair["b"]), 0.0);
