@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# Builds the furnished test room and the lamp scenes with Blender
-# (scenes/room/room.glb, room-17k.glb, room.blend; scenes/lamps/*.glb) and
-# measures their Cycles reference numbers (tests/fixtures/cycles/room.json,
-# lamps.json; see the README.md there). A development tool only: the build
+# Builds the furnished test room, the lamp scenes and the sky cards with
+# Blender (scenes/room/room.glb, room-17k.glb, room.blend;
+# scenes/lamps/*.glb; scenes/sky/cards.glb, quarters.hdr) and measures their
+# Cycles reference numbers (tests/fixtures/cycles/room.json, lamps.json,
+# sky.json; see the README.md there). A development tool only: the build
 # and the tests use the committed files and never need Blender.
 #
 #   bash scripts/make-room.sh                # everything (30 to 40 minutes on 2 cores)
 #   bash scripts/make-room.sh --no-cycles    # only the exports, no numbers
-#   bash scripts/make-room.sh --room-only    # or --lamps-only: one of the two
+#   bash scripts/make-room.sh --room-only    # or --lamps-only, --sky-only: one part
 #
 # Installs blender and python3-numpy (the glTF exporter needs it) when they
-# are missing, then runs scripts/blender/make-room.py and make-lamps.py in
-# background mode, under nice.
+# are missing, then runs scripts/blender/make-room.py, make-lamps.py and
+# make-sky.py in background mode, under nice.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -37,20 +38,23 @@ if [ ${#missing[@]} -ne 0 ]; then
   fi
 fi
 
-room=1 lamps=1 pass=()
+room=1 lamps=1 sky=1 pass=()
 for a in "$@"; do
   case "$a" in
-    --room-only) lamps=0 ;;
-    --lamps-only) room=0 ;;
+    --room-only) lamps=0 sky=0 ;;
+    --lamps-only) room=0 sky=0 ;;
+    --sky-only) room=0 lamps=0 ;;
     --no-cycles) pass+=("$a") ;;
     *) echo "make-room: unknown option $a" >&2; exit 2 ;;
   esac
 done
 
-run() {  # run SCRIPT OUT_DIR
-  mkdir -p "$2" "$root/tests/fixtures/cycles"
+run() {  # run SCRIPT OUT_DIR [OPTION...]
+  local script="$1" out="$2"
+  shift 2
+  mkdir -p "$out" "$root/tests/fixtures/cycles"
   nice -n 10 blender --background --factory-startup --python-exit-code 1 \
-    --python "$here/blender/$1" -- "$2" "$root/tests/fixtures/cycles" "${pass[@]}"
+    --python "$here/blender/$script" -- "$out" "$root/tests/fixtures/cycles" "${pass[@]}" "$@"
 }
 if [ "$room" = 1 ]; then
   run make-room.py "$root/scenes/room"
@@ -59,5 +63,9 @@ fi
 if [ "$lamps" = 1 ]; then
   run make-lamps.py "$root/scenes/lamps"
   echo "make-room: wrote $root/scenes/lamps"
+fi
+if [ "$sky" = 1 ]; then
+  run make-sky.py "$root/scenes/sky"
+  echo "make-room: wrote $root/scenes/sky"
 fi
 [ ${#pass[@]} -ne 0 ] || echo "make-room: wrote the numbers in $root/tests/fixtures/cycles"
