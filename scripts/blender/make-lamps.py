@@ -85,60 +85,6 @@ def room(xr, yr, h, mats, hole=None):
                        mats["Wall"])
 
 
-def lamp(name, kind, location, power, direction=None, radius=0.0, spot_size=None, spot_blend=None, angle=0.0):
-    data = bpy.data.lights.new(name, kind)
-    data.energy = power
-    data.color = (1.0, 1.0, 1.0)
-    if kind in ("POINT", "SPOT"):
-        data.shadow_soft_size = radius
-    if kind == "SPOT":
-        data.spot_size = spot_size
-        data.spot_blend = spot_blend
-        data.show_cone = True
-    if kind == "SUN":
-        data.angle = angle
-    obj = bpy.data.objects.new(name, data)
-    bpy.context.scene.collection.objects.link(obj)
-    obj.location = location
-    if direction is not None:
-        obj.rotation_euler = Vector(direction).to_track_quat("-Z", "Y").to_euler()
-    return obj
-
-
-def lamp_meta(obj):
-    d = obj.data
-    m = {"name": obj.name, "blender_type": d.type, "colour": list(d.color),
-         "blender_location": [round(v, 6) for v in obj.location],
-         "gltf_position": [round(obj.location.x, 6), round(obj.location.z, 6), round(-obj.location.y, 6)]}
-    direction = obj.matrix_world.to_quaternion() @ Vector((0, 0, -1))
-    if d.type != "POINT":
-        m["gltf_direction"] = [round(direction.x, 6), round(direction.z, 6), round(-direction.y, 6)]
-    if d.type in ("POINT", "SPOT"):
-        m["power_W"] = d.energy
-        m["radius_m"] = d.shadow_soft_size
-        m["intensity_W_per_sr_if_P_over_4pi"] = round(d.energy / (4 * math.pi), 6)
-    if d.type == "SPOT":
-        m["spot_size_rad"] = round(d.spot_size, 6)
-        m["spot_size_deg"] = round(math.degrees(d.spot_size), 4)
-        m["spot_blend"] = round(d.spot_blend, 6)
-    if d.type == "SUN":
-        m["strength_W_per_m2"] = d.energy
-        m["angle_rad"] = d.angle
-    return m
-
-
-def gltf_lights(path):
-    doc = rk.glb_json(path)
-    lights = doc.get("extensions", {}).get("KHR_lights_punctual", {}).get("lights", [])
-    out = []
-    for node in doc["nodes"]:
-        ext = node.get("extensions", {}).get("KHR_lights_punctual")
-        if ext is not None:
-            out.append({"node": node.get("name"), "translation": node.get("translation"),
-                        "rotation": node.get("rotation"), "light": lights[ext["light"]]})
-    return out
-
-
 # ---------------------------------------------------------------- scenes
 # Each returns (floor x range, floor y range, regions, pairs, direct-check
 # regions with their analytic direct value function, notes).
@@ -148,7 +94,7 @@ def point_box():
     # A block 0.5 x 0.5 x 0.8 m beside the lamp: its hard shadow covers x
     # 1.25-1.84 along the x axis; the region block_shadow lies inside it.
     rk.box_object("Block", (0.75, 1.25), (-0.25, 0.25), (0.0, 0.8), mats["Block"], skip=("-z",))
-    lp = lamp("PointLamp", "POINT", (0.0, 0.0, 2.5), 200.0, radius=0.0)
+    lp = rk.lamp("PointLamp", "POINT", (0.0, 0.0, 2.5), 200.0, radius=0.0)
     regions = [sq("below_lamp", 0.0, 0.0), sq("block_shadow", 1.5, 0.0), sq("open_mirror_of_shadow", -1.5, 0.0),
                sq("open_side", 0.0, 1.5), sq("corner", 1.7, 1.7), sq("corner_mirror", -1.7, 1.7)]
     pairs = [("block_shadow", "open_mirror_of_shadow"), ("corner", "corner_mirror")]
@@ -161,7 +107,7 @@ def point_box():
 def spot_box():
     mats = materials({})
     room((-2.0, 2.0), (-2.0, 2.0), 3.0, mats)
-    lp = lamp("SpotLamp", "SPOT", (0.0, 0.0, 2.9), 500.0, direction=(0, 0, -1), radius=0.0,
+    lp = rk.lamp("SpotLamp", "SPOT", (0.0, 0.0, 2.9), 500.0, direction=(0, 0, -1), radius=0.0,
               spot_size=math.radians(60.0), spot_blend=0.2)
     # On the floor the cone's edge (30 degrees) is at r = 1.674 m and the
     # blend starts at 24 degrees (r = 1.291 m).
@@ -182,7 +128,7 @@ def sun_window():
     hole = (-0.8, 0.8, 0.9, 2.1)
     room((-2.5, 2.5), (-2.0, 2.0), 2.7, mats, hole=hole)
     d = (0.0, math.cos(SUN_ELEVATION), -math.sin(SUN_ELEVATION))
-    lp = lamp("Sun", "SUN", (0.0, -4.0, 4.0), 3.0, direction=d, angle=0.0)
+    lp = rk.lamp("Sun", "SUN", (0.0, -4.0, 4.0), 3.0, direction=d, angle=0.0)
     # The sun patch on the floor: x -0.8..0.8, y from -2 + 0.9 / tan(35) =
     # -0.715 to -2 + 2.1 / tan(35) = 0.999 (Blender y).
     regions = [sq("sun_patch_centre", 0.0, 0.15), sq("sun_patch_near", 0.0, -0.45),
@@ -208,7 +154,7 @@ def split_room():
                    mats["Wall"])
     rk.quad_object("PartitionRight", [(0.05, -2, 0), (0.05, 2, 0), (0.05, 2, 2.7), (0.05, -2, 2.7)], (1, 0, 0),
                    mats["Wall"])
-    lp = lamp("PointLamp", "POINT", (-1.5, 0.0, 2.3), 100.0, radius=0.0)
+    lp = rk.lamp("PointLamp", "POINT", (-1.5, 0.0, 2.3), 100.0, radius=0.0)
     rk.quad_object("CeilingPanel", [(1.0, -0.5, 2.69), (2.0, -0.5, 2.69), (2.0, 0.5, 2.69), (1.0, 0.5, 2.69)],
                    (0, 0, -1), mats["PanelLight"])
     regions = [sq("lamp_half_below_light", -1.5, 0.0), sq("panel_half_below_light", 1.5, 0.0),
@@ -301,7 +247,7 @@ def main():
         assert os.path.getsize(path) < 2 * 1024 * 1024
         lamps = [o for o in bpy.context.scene.objects if o.type == "LIGHT"]
         entry = {"file": "scenes/lamps/%s.glb" % name, "about": note, "triangles": rk.glb_triangles(path),
-                 "lamps": [lamp_meta(o) for o in lamps], "exported_lights": gltf_lights(path),
+                 "lamps": [rk.lamp_meta(o) for o in lamps], "exported_lights": rk.gltf_lights(path),
                  "exported_emitters": rk.glb_emitters(path)}
         out["scenes"][name] = entry
         if not RUN_CYCLES:

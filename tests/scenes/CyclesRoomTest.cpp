@@ -3,8 +3,8 @@
 // (tests/fixtures/cycles/, made by scripts/make-room.sh): the furnished
 // room's light on the floor under the table and in the open, and on the
 // table top under the monkey head; rooms lit by Blender's lamps, exported
-// with its default units; and cards facing the six axes under an
-// environment image as Blender's world.
+// with its default units, the furnished room among them; and cards facing
+// the six axes under an environment image as Blender's world.
 
 #include <gtest/gtest.h>
 
@@ -175,14 +175,16 @@ TEST(CyclesRoom, ShadowsUnderTheTableAndTheHeadMatchCycles) {
 // ones): a point lamp over a block, a spot (inside its inner cone only:
 // Cycles blends its cone edge differently), the sun through a window, a room
 // whose one half a point lamp lights and whose other an emissive panel (and
-// the balance of the two halves); and cards facing the six axes under an
+// the balance of the two halves); the furnished room lit only by a point
+// lamp, a spot, the sun and an area lamp made an emissive panel, on its
+// floor, table top and walls; and cards facing the six axes under an
 // environment image whose quarters and halves differ, which only Blender's
 // mapping of a world texture lights as Cycles does.
 TEST(CyclesRoom, LampAndSkyScenesMatchCycles) {
     const struct {
         const char* fixture;
         double share;
-    } rows[] = {{"lamps.json", 0.15}, {"sky.json", 0.1}};
+    } rows[] = {{"lamps.json", 0.15}, {"room-lamps.json", 0.15}, {"sky.json", 0.1}};
     const std::string dir = GLOWBAKE_SOURCE_DIR;
     for (const auto& row : rows) {
         std::ifstream in(dir + "/tests/fixtures/cycles/" + row.fixture);
