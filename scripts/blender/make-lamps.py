@@ -95,86 +95,6 @@ def room(xr, yr, h, mats, hole=None):
                        mats["Wall"])
 
 
-def lamp(name, kind, location, power, direction=None, radius=0.0, spot_size=None, spot_blend=None, angle=0.0,
-         colour=(1.0, 1.0, 1.0), area=None, rotation=None, scale=None):
-    """area = (shape, size, size_y) for an AREA lamp; rotation (Euler XYZ,
-    radians) and scale place it instead of direction."""
-    data = bpy.data.lights.new(name, kind)
-    data.energy = power
-    data.color = colour
-    if kind == "AREA":
-        data.shape, data.size, data.size_y = area
-    if kind in ("POINT", "SPOT"):
-        data.shadow_soft_size = radius
-    if kind == "SPOT":
-        data.spot_size = spot_size
-        data.spot_blend = spot_blend
-        data.show_cone = True
-    if kind == "SUN":
-        data.angle = angle
-    obj = bpy.data.objects.new(name, data)
-    bpy.context.scene.collection.objects.link(obj)
-    obj.location = location
-    if direction is not None:
-        obj.rotation_euler = Vector(direction).to_track_quat("-Z", "Y").to_euler()
-    if rotation is not None:
-        obj.rotation_euler = rotation
-    if scale is not None:
-        obj.scale = scale
-    return obj
-
-
-def area_corners(obj):
-    """An area lamp's four corners in the world, Blender coordinates."""
-    d = obj.data
-    sy = d.size if d.shape == "SQUARE" else d.size_y
-    return [obj.matrix_world @ Vector((u * d.size / 2, v * sy / 2, 0.0)) for u, v in ((-1, -1), (1, -1), (1, 1), (-1, 1))]
-
-
-def lamp_meta(obj):
-    d = obj.data
-    m = {"name": obj.name, "blender_type": d.type, "colour": list(d.color),
-         "blender_location": [round(v, 6) for v in obj.location],
-         "gltf_position": [round(obj.location.x, 6), round(obj.location.z, 6), round(-obj.location.y, 6)]}
-    direction = obj.matrix_world.to_quaternion() @ Vector((0, 0, -1))
-    if d.type != "POINT":
-        m["gltf_direction"] = [round(direction.x, 6), round(direction.z, 6), round(-direction.y, 6)]
-    if d.type in ("POINT", "SPOT"):
-        m["power_W"] = d.energy
-        m["radius_m"] = d.shadow_soft_size
-        m["intensity_W_per_sr_if_P_over_4pi"] = round(d.energy / (4 * math.pi), 6)
-    if d.type == "SPOT":
-        m["spot_size_rad"] = round(d.spot_size, 6)
-        m["spot_size_deg"] = round(math.degrees(d.spot_size), 4)
-        m["spot_blend"] = round(d.spot_blend, 6)
-    if d.type == "SUN":
-        m["strength_W_per_m2"] = d.energy
-        m["angle_rad"] = d.angle
-    if d.type == "AREA":
-        corners = area_corners(obj)
-        a = (corners[1] - corners[0]).cross(corners[3] - corners[0]).length
-        m["power_W"] = d.energy
-        m["shape"] = d.shape
-        m["size"] = [d.size, d.size if d.shape == "SQUARE" else d.size_y]
-        m["scale"] = [round(v, 6) for v in obj.scale]
-        m["gltf_corners"] = [[round(c.x, 6), round(c.z, 6), round(-c.y, 6)] for c in corners]
-        m["area_m2"] = round(a, 6)
-        m["radiance_if_P_over_4A"] = [round(c * d.energy / (4 * a), 6) for c in d.color]
-    return m
-
-
-def gltf_lights(path):
-    doc = rk.glb_json(path)
-    lights = doc.get("extensions", {}).get("KHR_lights_punctual", {}).get("lights", [])
-    out = []
-    for node in doc["nodes"]:
-        ext = node.get("extensions", {}).get("KHR_lights_punctual")
-        if ext is not None:
-            out.append({"node": node.get("name"), "translation": node.get("translation"),
-                        "rotation": node.get("rotation"), "light": lights[ext["light"]]})
-    return out
-
-
 # ---------------------------------------------------------------- scenes
 # Each returns (floor x range, floor y range, regions, pairs, direct-check
 # regions with their analytic direct value function, notes).
@@ -184,7 +104,7 @@ def point_box():
     # A block 0.5 x 0.5 x 0.8 m beside the lamp: its hard shadow covers x
     # 1.25-1.84 along the x axis; the region block_shadow lies inside it.
     rk.box_object("Block", (0.75, 1.25), (-0.25, 0.25), (0.0, 0.8), mats["Block"], skip=("-z",))
-    lp = lamp("PointLamp", "POINT", (0.0, 0.0, 2.5), 200.0, radius=0.0)
+    lp = rk.lamp("PointLamp", "POINT", (0.0, 0.0, 2.5), 200.0, radius=0.0)
     regions = [sq("below_lamp", 0.0, 0.0), sq("block_shadow", 1.5, 0.0), sq("open_mirror_of_shadow", -1.5, 0.0),
                sq("open_side", 0.0, 1.5), sq("corner", 1.7, 1.7), sq("corner_mirror", -1.7, 1.7)]
     pairs = [("block_shadow", "open_mirror_of_shadow"), ("corner", "corner_mirror")]
@@ -197,7 +117,7 @@ def point_box():
 def spot_box():
     mats = materials({})
     room((-2.0, 2.0), (-2.0, 2.0), 3.0, mats)
-    lp = lamp("SpotLamp", "SPOT", (0.0, 0.0, 2.9), 500.0, direction=(0, 0, -1), radius=0.0,
+    lp = rk.lamp("SpotLamp", "SPOT", (0.0, 0.0, 2.9), 500.0, direction=(0, 0, -1), radius=0.0,
               spot_size=math.radians(60.0), spot_blend=0.2)
     # On the floor the cone's edge (30 degrees) is at r = 1.674 m and the
     # blend starts at 24 degrees (r = 1.291 m).
@@ -218,7 +138,7 @@ def sun_window():
     hole = (-0.8, 0.8, 0.9, 2.1)
     room((-2.5, 2.5), (-2.0, 2.0), 2.7, mats, hole=hole)
     d = (0.0, math.cos(SUN_ELEVATION), -math.sin(SUN_ELEVATION))
-    lp = lamp("Sun", "SUN", (0.0, -4.0, 4.0), 3.0, direction=d, angle=0.0)
+    lp = rk.lamp("Sun", "SUN", (0.0, -4.0, 4.0), 3.0, direction=d, angle=0.0)
     # The sun patch on the floor: x -0.8..0.8, y from -2 + 0.9 / tan(35) =
     # -0.715 to -2 + 2.1 / tan(35) = 0.999 (Blender y).
     regions = [sq("sun_patch_centre", 0.0, 0.15), sq("sun_patch_near", 0.0, -0.45),
@@ -244,7 +164,7 @@ def split_room():
                    mats["Wall"])
     rk.quad_object("PartitionRight", [(0.05, -2, 0), (0.05, 2, 0), (0.05, 2, 2.7), (0.05, -2, 2.7)], (1, 0, 0),
                    mats["Wall"])
-    lp = lamp("PointLamp", "POINT", (-1.5, 0.0, 2.3), 100.0, radius=0.0)
+    lp = rk.lamp("PointLamp", "POINT", (-1.5, 0.0, 2.3), 100.0, radius=0.0)
     rk.quad_object("CeilingPanel", [(1.0, -0.5, 2.69), (2.0, -0.5, 2.69), (2.0, 0.5, 2.69), (1.0, 0.5, 2.69)],
                    (0, 0, -1), mats["PanelLight"])
     regions = [sq("lamp_half_below_light", -1.5, 0.0), sq("panel_half_below_light", 1.5, 0.0),
@@ -268,9 +188,9 @@ def area_lights():
     # The long one is tilted, so the floor sees its long and short sides
     # differently; the square one is scaled to 1 x 0.3 m and turned to face
     # +x and down, so part of the floor lies behind it.
-    strip = lamp("AreaStrip", "AREA", (-0.6, 0.3, 1.0), 60.0, colour=(1.0, 0.8, 0.6),
+    strip = rk.lamp("AreaStrip", "AREA", (-0.6, 0.3, 1.0), 60.0, colour=(1.0, 0.8, 0.6),
                  area=("RECTANGLE", 0.25, 1.6), rotation=(math.radians(35.0), 0.0, math.radians(40.0)))
-    wall = lamp("AreaScaled", "AREA", (1.0, -0.9, 0.7), 30.0, area=("SQUARE", 0.5, 0.5),
+    wall = rk.lamp("AreaScaled", "AREA", (1.0, -0.9, 0.7), 30.0, area=("SQUARE", 0.5, 0.5),
                 rotation=(0.0, math.radians(-70.0), 0.0), scale=(2.0, 0.6, 1.0))
     bpy.context.view_layer.update()
     bpy.data.libraries.write(os.path.join(SCENE_DIR, "area-lights.blend"), {bpy.context.scene}, compress=False)
@@ -339,7 +259,7 @@ def direct_value(kind, source, region, floor_z=0.0, axis_cosine=False):
         e = np.zeros(3)
         n = 100
         for obj in source:
-            corners = [np.array(c) for c in area_corners(obj)]
+            corners = [np.array(c) for c in rk.area_corners(obj)]
             u, v = corners[1] - corners[0], corners[3] - corners[0]
             area = np.linalg.norm(np.cross(u, v))
             facing = np.array(obj.matrix_world.to_quaternion() @ Vector((0, 0, -1)))
@@ -383,7 +303,7 @@ def main():
         lamps = [o for o in bpy.context.scene.objects if o.type == "LIGHT"]
         if name == "area-lights":   # the builder wrote the .blend itself
             entry = {"file": "scenes/lamps/%s.blend" % name, "about": note, "triangles": 0,
-                     "lamps": [lamp_meta(o) for o in lamps],
+                     "lamps": [rk.lamp_meta(o) for o in lamps],
                      "added_floor": dict(rk.gltf_region(xr, yr), y=0.0, reflectance=list(COLOURS["Floor"]))}
         else:
             path = os.path.join(SCENE_DIR, name + ".glb")
@@ -392,7 +312,7 @@ def main():
                                       export_lights=True, export_extras=False)   # default lighting mode: Standard
             assert os.path.getsize(path) < 2 * 1024 * 1024
             entry = {"file": "scenes/lamps/%s.glb" % name, "about": note, "triangles": rk.glb_triangles(path),
-                     "lamps": [lamp_meta(o) for o in lamps], "exported_lights": gltf_lights(path),
+                     "lamps": [rk.lamp_meta(o) for o in lamps], "exported_lights": rk.gltf_lights(path),
                      "exported_emitters": rk.glb_emitters(path)}
         out["scenes"][name] = entry
         if not RUN_CYCLES:

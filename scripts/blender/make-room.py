@@ -4,21 +4,25 @@
 # use the committed files and never need Blender.
 #
 #   blender --background --factory-startup --python-exit-code 1 \
-#       --python scripts/blender/make-room.py -- SCENE_DIR FIXTURE_DIR [--no-cycles]
+#       --python scripts/blender/make-room.py -- SCENE_DIR FIXTURE_DIR \
+#       [--no-cycles] [--lamp-room-only | --no-lamp-room]
 #
 # Writes:
 #   SCENE_DIR/room.glb       the room, about 2,000 triangles
 #   SCENE_DIR/room-17k.glb   the same with the monkey head subdivided (level 2)
 #   SCENE_DIR/room.blend     the Blender file the exports were made from
 #                            (only when it is under 2 MB)
+#   SCENE_DIR/room-lamps.glb the room lit only by lamps (build_lamp_room)
 #   FIXTURE_DIR/room.json    Cycles reference numbers (see the README.md there)
+#   FIXTURE_DIR/room-lamps.json  the same for room-lamps.glb
 #
 # Coordinates here are Blender's (metres, Z up). The exporter writes glTF
 # (x, y, z) = Blender (x, z, -y); every region in room.json is given in the
 # glTF frame.
 #
-# GLOWBAKE_ROOM_SAMPLES overrides the bake sample count (for a quick trial
-# only: the committed numbers use the default below).
+# GLOWBAKE_ROOM_SAMPLES and GLOWBAKE_LAMP_ROOM_SAMPLES override the bake
+# sample counts (for a quick trial only: the committed numbers use the
+# defaults below).
 
 import json
 import math
@@ -91,11 +95,16 @@ EMITTERS = {
 }
 
 
-def build_room():
+def build_room(lamp_room=False):
+    """The room; with lamp_room, the lamp-lit variant's geometry: an opening
+    where the window quad was, and the ceiling panel black and emitting the
+    area lamp's radiance (see build_lamp_room)."""
     rk.clear()
     mats = {}
     for name, base in COLOURS.items():
         colour, strength = EMITTERS.get(name, ((0.0, 0.0, 0.0), 0.0))
+        if lamp_room and name == "PanelLight":
+            base, (colour, strength) = (0.0, 0.0, 0.0), AREA_AS_PANEL
         mats[name] = rk.principled(name, base, colour, strength)
     floor_png = os.path.join(SCENE_DIR, ".floor-checker.png")
     img = rk.checker_image("FloorChecker", 64, CHECK_TEXELS, CHECK_LIGHT, CHECK_DARK, floor_png)
@@ -110,7 +119,13 @@ def build_room():
         co = floor.data.vertices[loop.vertex_index].co
         uv.data[loop.index].uv = ((co.x - x0) / CHECK_REPEAT_M, (co.y - y0) / CHECK_REPEAT_M)
     rk.quad_object("Ceiling", [(x0, y0, h), (x1, y0, h), (x1, y1, h), (x0, y1, h)], (0, 0, -1), mats["Ceiling"])
-    rk.quad_object("WallFront", [(x0, y0, 0), (x1, y0, 0), (x1, y0, h), (x0, y0, h)], (0, 1, 0), mats["Wall"])
+    if not lamp_room:
+        rk.quad_object("WallFront", [(x0, y0, 0), (x1, y0, 0), (x1, y0, h), (x0, y0, h)], (0, 1, 0), mats["Wall"])
+    else:   # the wall around an opening where the window is
+        (wx0, wx1), (wz0, wz1) = WINDOW_X, WINDOW_Z
+        for name, (a0, a1, b0, b1) in (("WallFrontLeft", (x0, wx0, 0, h)), ("WallFrontRight", (wx1, x1, 0, h)),
+                                       ("WallFrontBelow", (wx0, wx1, 0, wz0)), ("WallFrontAbove", (wx0, wx1, wz1, h))):
+            rk.quad_object(name, [(a0, y0, b0), (a1, y0, b0), (a1, y0, b1), (a0, y0, b1)], (0, 1, 0), mats["Wall"])
     rk.quad_object("WallBack", [(x0, y1, 0), (x1, y1, 0), (x1, y1, h), (x0, y1, h)], (0, -1, 0), mats["BackWall"])
     rk.quad_object("WallLeft", [(x0, y0, 0), (x0, y1, 0), (x0, y1, h), (x0, y0, h)], (1, 0, 0), mats["Wall"])
     rk.quad_object("WallRight", [(x1, y0, 0), (x1, y1, 0), (x1, y1, h), (x1, y0, h)], (-1, 0, 0), mats["Wall"])
@@ -121,8 +136,9 @@ def build_room():
                    (0, 0, -1), mats["PanelLight"])
     wx0, wx1 = WINDOW_X
     wz0, wz1 = WINDOW_Z
-    rk.quad_object("Window", [(wx0, WINDOW_Y, wz0), (wx1, WINDOW_Y, wz0), (wx1, WINDOW_Y, wz1), (wx0, WINDOW_Y, wz1)],
-                   (0, 1, 0), mats["WindowLight"])
+    if not lamp_room:
+        rk.quad_object("Window", [(wx0, WINDOW_Y, wz0), (wx1, WINDOW_Y, wz0), (wx1, WINDOW_Y, wz1),
+                                  (wx0, WINDOW_Y, wz1)], (0, 1, 0), mats["WindowLight"])
 
     # Sofa against the back wall, 5 cm from it: seat, back rest, two arms.
     # Boxes standing on the floor have no bottom face.
@@ -201,10 +217,11 @@ TABLE_TOP = [
 
 
 # ---------------------------------------------------------------- exports
-def export_glb(path):
+def export_glb(path, lights=False):
+    # Lamps in the exporter's default (Standard) lighting mode.
     bpy.ops.export_scene.gltf(filepath=path, export_format="GLB", export_yup=True, export_apply=True,
                               export_materials="EXPORT", export_image_format="AUTO", export_normals=True,
-                              export_texcoords=True, export_cameras=False, export_lights=False,
+                              export_texcoords=True, export_cameras=False, export_lights=lights,
                               export_extras=False, use_selection=False)
 
 
@@ -390,13 +407,221 @@ def run_cycles(meta):
     meta["timings_s"] = timings
 
 
+# ---------------------------------------------------------------- the lamp-lit room
+# The same room lit only by Blender lamps: a point lamp (a floor lamp in the
+# corner by the sofa), a spot on the ceiling above the table, the sun through
+# an opening where the window quad was, and a rectangular Area lamp where the
+# ceiling panel is. glTF has no area lights, so the exported file has the
+# panel instead: black (an area lamp reflects nothing) and emitting the area
+# lamp's radiance. Cycles' numbers are of the lamps themselves, the area
+# lamp included, so they also check that replacement.
+POINT_LAMP = ((-2.1, 1.0, 1.7), 60.0)
+SPOT_LAMP = ((1.0, 0.0, 2.65), 150.0, math.radians(50.0), 0.15)   # pointing down
+SUN_ELEVATION = math.radians(45.0)
+SUN_AZIMUTH = math.radians(20.0)     # from straight in (+y) towards -x
+SUN_STRENGTH = 3.0
+AREA_POWER = 24.0                    # W; the lamp is the panel's rectangle, facing down
+AREA_COLOUR = EMITTERS["PanelLight"][0]
+# Cycles' rectangular area lamp of power P and area A has radiance P / (4 A)
+# (area_lamp_check in room-lamps.json measures it): the panel's strength.
+AREA_AS_PANEL = (AREA_COLOUR, AREA_POWER / (4.0 * (PANEL_X[1] - PANEL_X[0]) * (PANEL_Y[1] - PANEL_Y[0])))
+LAMP_ROOM_SAMPLES = int(os.environ.get("GLOWBAKE_LAMP_ROOM_SAMPLES", "256"))
+
+# Surfaces baked: object, the two world axes of its bake (Blender 0 = x, 1 =
+# y, 2 = z) and their ranges, texel size, the plane (axis, value) and the
+# lit side's normal (Blender frame).
+LAMP_ROOM_SURFACES = {
+    "floor": ("Floor", (0, 1), ROOM_X, ROOM_Y, 0.02, (2, 0.0), (0, 0, 1)),
+    "table_top": ("TableTop", (0, 1), TABLE_X, TABLE_Y, 0.01, (2, TABLE_H), (0, 0, 1)),
+    "wall_left": ("WallLeft", (1, 2), ROOM_Y, (0.0, ROOM_H), 0.02, (0, ROOM_X[0]), (1, 0, 0)),
+    "wall_right": ("WallRight", (1, 2), ROOM_Y, (0.0, ROOM_H), 0.02, (0, ROOM_X[1]), (-1, 0, 0)),
+    "wall_back": ("WallBack", (0, 2), ROOM_X, (0.0, ROOM_H), 0.02, (1, ROOM_Y[1]), (0, -1, 0)),
+    "wall_front": ("WallFrontLeft", (0, 2), (ROOM_X[0], WINDOW_X[0]), (0.0, ROOM_H), 0.02, (1, ROOM_Y[0]),
+                   (0, 1, 0)),
+}
+# The sunlit patch on the floor is the window seen along the sun: y from
+# -2 + cos(20) 0.9 / tan(45) = -1.15 to -0.03, x from -0.8..0.8 at the wall
+# shifting by -0.364 per metre of y. The spot's cone is 25 degrees (its blend
+# from 21 degrees); every region inside it lies within 19 degrees of its axis.
+LAMP_ROOM_REGIONS = [   # (surface, name, centre in the bake's two axes), 0.2 x 0.2 m (0.1 on the table)
+    ("floor", "under_table", (1.0, 0.2)),          # the table shades it from the spot
+    ("floor", "open_floor_mirror", (-1.0, 0.2)),   # its mirror image x -> -x, out of the sun and the spot
+    ("floor", "sun_patch", (-0.5, -0.6)),
+    ("floor", "spot_beside_table", (1.0, -0.75)),
+    ("floor", "below_point_lamp", (-2.1, 1.0)),
+    ("floor", "near_window", (0.0, -1.6)),
+    ("floor", "corner_front_right", (2.2, -1.7)),
+    ("floor", "before_sofa", (0.0, 1.0)),
+    ("table_top", "under_head", (0.95, 0.0)),
+    ("table_top", "open_top_panel_side", (0.5, 0.0)),
+    ("table_top", "open_top_corner_front", (1.5, -0.3)),
+    ("wall_left", "wall_left", (-1.0, 1.3)),
+    ("wall_right", "wall_right", (0.0, 1.3)),
+    ("wall_back", "wall_back", (1.8, 1.5)),
+    ("wall_front", "wall_front", (-1.8, 1.5)),
+]
+AREA_CHECK = ("open_floor_mirror", "before_sofa", "near_window")
+
+
+def lamp_room_region(surface, name, centre):
+    half = 0.05 if surface == "table_top" else 0.1
+    return (name, (round(centre[0] - half, 4), round(centre[0] + half, 4)),
+            (round(centre[1] - half, 4), round(centre[1] + half, 4)))
+
+
+def gltf_box(surface, region):
+    """A region of a surface as glTF x, y, z ranges (the plane's axis holds
+    one value) and the glTF normal."""
+    _obj, axes, _ra, _rb, _texel, (plane_axis, plane_at), normal = LAMP_ROOM_SURFACES[surface]
+    lo, hi = [0.0] * 3, [0.0] * 3
+    for axis, (r0, r1) in zip(axes, region[1:]):
+        lo[axis], hi[axis] = r0, r1
+    lo[plane_axis] = hi[plane_axis] = plane_at
+    return ({"x": [lo[0], hi[0]], "y": [lo[2], hi[2]], "z": [round(-hi[1], 4), round(-lo[1], 4)]},
+            [normal[0], normal[2], -normal[1] if normal[1] else 0])
+
+
+def add_lamps():
+    (p_at, p_power) = POINT_LAMP
+    (s_at, s_power, s_size, s_blend) = SPOT_LAMP
+    sun_dir = (-math.sin(SUN_AZIMUTH) * math.cos(SUN_ELEVATION), math.cos(SUN_AZIMUTH) * math.cos(SUN_ELEVATION),
+               -math.sin(SUN_ELEVATION))
+    return [rk.lamp("FloorLamp", "POINT", p_at, p_power, radius=0.0),
+            rk.lamp("CeilingSpot", "SPOT", s_at, s_power, direction=(0, 0, -1), radius=0.0, spot_size=s_size,
+                    spot_blend=s_blend),
+            rk.lamp("Sun", "SUN", (0.0, -4.0, 4.0), SUN_STRENGTH, direction=sun_dir, angle=0.0)]
+
+
+def area_lamp():
+    at = ((PANEL_X[0] + PANEL_X[1]) / 2, (PANEL_Y[0] + PANEL_Y[1]) / 2, PANEL_Z)
+    return rk.lamp("CeilingArea", "AREA", at, AREA_POWER, colour=AREA_COLOUR,
+                   area=("RECTANGLE", PANEL_X[1] - PANEL_X[0], PANEL_Y[1] - PANEL_Y[0]))   # faces down (-z) unturned
+
+
+def build_lamp_room():
+    """Builds and exports the lamp-lit room; returns the fixture's
+    description of it (no Cycles numbers yet)."""
+    floor_png = build_room(lamp_room=True)
+    lamps = add_lamps()
+    glb = os.path.join(SCENE_DIR, "room-lamps.glb")
+    export_glb(glb, lights=True)
+    os.remove(floor_png)
+    lamps.append(area_lamp())   # after the export: for Cycles only
+    assert os.path.getsize(glb) < 2 * 1024 * 1024
+    colour, strength = AREA_AS_PANEL
+    return {
+        "about": "Cycles reference numbers for scenes/room/room-lamps.glb; see README.md beside this file.",
+        "frame": "glTF coordinates as in the file: metres, +y up; glTF (x, y, z) = Blender (x, z, -y)",
+        "unit": "irradiance / pi in Blender's radiometric units (W / (m^2 sr)), RGB per channel, as room.json",
+        "reflectances": {k: list(v) for k, v in COLOURS.items() if k != "WindowLight"},
+        "panel": {"about": "the ceiling panel of room.glb, here black, its emission the area lamp's radiance "
+                           "(colour x strength = the lamp's colour x P / (4 A))",
+                  "x": list(PANEL_X), "z": [-PANEL_Y[1], -PANEL_Y[0]], "y": PANEL_Z, "faces": "-y",
+                  "base_colour": [0.0, 0.0, 0.0], "colour": list(colour), "strength": round(strength, 6),
+                  "exported": rk.glb_emitters(glb)},
+        "opening": {"about": "the window quad of room.glb is an opening in the wall z = +2 here",
+                    "x": list(WINDOW_X), "y": list(WINDOW_Z), "z": -ROOM_Y[0]},
+        "scenes": {"room-lamps": {
+            "file": "scenes/room/room-lamps.glb",
+            "about": "The furnished room of room.glb lit only by lamps: a point lamp by the sofa, a spot above the "
+                     "table pointing down, the sun through an opening where the window was, and a rectangular area "
+                     "lamp in the ceiling panel's place (exported as the emissive panel). Every lamp radius 0, "
+                     "sun angle 0.",
+            "triangles": rk.glb_triangles(glb),
+            "lamps": [rk.lamp_meta(o) for o in lamps],
+            "exported_lights": rk.gltf_lights(glb)}},
+    }
+
+
+def run_lamp_room_cycles(meta):
+    """Bakes the lamp-lit room (built by build_lamp_room, the area lamp added
+    there last) with the panel hidden: the lamps alone light it."""
+    entry = meta["scenes"]["room-lamps"]
+    rk.cycles_settings(LAMP_ROOM_SAMPLES)
+    rk.reference_materials({})
+    bpy.data.objects["CeilingPanel"].hide_render = True
+    bakes = {}
+    for surface, (obj, axes, ra, rb, texel, _plane, _n) in LAMP_ROOM_SURFACES.items():
+        regions = [lamp_room_region(s, n, c) for s, n, c in LAMP_ROOM_REGIONS if s == surface]
+        if regions:
+            rk.add_bake_uv(bpy.data.objects[obj], ra, rb, axes)
+            res = (int(round((ra[1] - ra[0]) / texel)), int(round((rb[1] - rb[0]) / texel)))
+            bakes[surface] = (bpy.data.objects[obj], res, ra, rb, regions)
+    per_seed, area_seeds, timings = [], [], {}
+    area_regions = [lamp_room_region(s, n, c) for s, n, c in LAMP_ROOM_REGIONS if n in AREA_CHECK]
+    for seed in SEEDS:
+        bpy.context.scene.cycles.seed = seed
+        bpy.context.scene.cycles.samples = LAMP_ROOM_SAMPLES
+        blocks = {}
+        for surface, (obj, res, ra, rb, regions) in bakes.items():
+            t = time.time()
+            a = rk.bake_diffuse(obj, res, ("DIRECT", "INDIRECT"))
+            timings["%s_seed%d" % (surface, seed)] = round(time.time() - t, 1)
+            blocks.update(rk.region_means(a, ra, rb, regions))
+        per_seed.append(blocks)
+        # The area lamp's direct light alone.
+        others = [o for o in bpy.context.scene.objects if o.type == "LIGHT" and o.data.type != "AREA"]
+        for o in others:
+            o.hide_render = True
+        bpy.context.scene.cycles.samples = max(LAMP_ROOM_SAMPLES // 4, 1)
+        obj, res, ra, rb, _regions = bakes["floor"]
+        t = time.time()
+        c = rk.bake_diffuse(obj, res, ("DIRECT",))
+        timings["floor_direct_area_lamp_seed%d" % seed] = round(time.time() - t, 1)
+        area_seeds.append(rk.region_means(c, ra, rb, area_regions))
+        for o in others:
+            o.hide_render = False
+    order = [lamp_room_region(s, n, c) for s, n, c in LAMP_ROOM_REGIONS]
+    summary = rk.summarise(per_seed, order)
+    regions = []
+    for (surface, name, _c), region, s in zip(LAMP_ROOM_REGIONS, order, summary):
+        box, normal = gltf_box(surface, region)
+        d = {"name": name, "surface": surface, "normal": normal}
+        d.update(box)
+        d.update({k: s[k] for k in ("texels", "mean", "noise", "luminance", "luminance_noise", "seeds")})
+        regions.append(d)
+    entry["regions"] = regions
+    colour, strength = AREA_AS_PANEL
+    checks = []
+    for r in area_regions:
+        mean, noise, _ = rk.two_seed_stats(area_seeds[0][r[0]], area_seeds[1][r[0]])
+        expect = panel_direct(r, colour, strength)
+        d = {"name": r[0], "cycles_direct": rk.rnd(mean), "cycles_direct_noise": rk.rnd(noise, 2),
+             "integrated_panel": rk.rnd(expect), "cycles_over_integrated": rk.rnd(mean / expect, 4)}
+        checks.append(d)
+    meta["area_lamp_check"] = {
+        "about": "Diffuse Direct bake of the floor with the area lamp alone (%d samples per texel, same seeds) "
+                 "against the direct irradiance / pi of the exported panel, integrated numerically "
+                 "(L cos cos' / (pi r^2) over its rectangle, L = the lamp's colour x P / (4 A)): a ratio of 1 says "
+                 "the panel stands for the lamp." % max(LAMP_ROOM_SAMPLES // 4, 1),
+        "power_W": AREA_POWER, "size_m": [PANEL_X[1] - PANEL_X[0], PANEL_Y[1] - PANEL_Y[0]],
+        "regions": checks}
+    meta["cycles"] = rk.cycles_meta(LAMP_ROOM_SAMPLES, SEEDS)
+    meta["cycles"]["materials"] = ("Lambertian (Diffuse BSDF, roughness 0) of the exported base colours (the floor "
+                                   "its checker texture), back faces black; the exported panel hidden and the area "
+                                   "lamp lighting instead. Lamps as in Blender (radius 0, sun angle 0).")
+    meta["cycles"]["method"] = meta["cycles"]["method"].replace(
+        "bake_texel_m", "0.02 m (the table top 0.01 m)")
+    entry["timings_s"] = timings
+
+
+def panel_direct(region, colour, strength):
+    pts, normal, da = rect_points((PANEL_X, PANEL_Y), PANEL_Z, "z", 400, 240)
+    _name, (x0, x1), (y0, y1) = region
+    xs = x0 + (np.arange(20) + 0.5) * (x1 - x0) / 20
+    ys = y0 + (np.arange(20) + 0.5) * (y1 - y0) / 20
+    P = np.array([(x, y, 0.0) for x in xs for y in ys])
+    d = pts[None, :, :] - P[:, None, :]
+    r2 = (d * d).sum(axis=2)
+    g = (d[:, :, 2] / np.sqrt(r2)) ** 2 / r2   # both cosines: the panel faces straight down
+    return g.sum(axis=1).mean() * da / math.pi * strength * np.array(colour)
+
+
 DIRECT_CHECK = ("open_floor_centre", "open_floor_inner", "open_floor_outer", "below_panel", "near_window")
 DIRECT_REGIONS = [r for r in OPEN_FLOOR + OTHER_FLOOR if r[0] in DIRECT_CHECK]
 
 
-def main():
-    os.makedirs(SCENE_DIR, exist_ok=True)
-    os.makedirs(FIXTURE_DIR, exist_ok=True)
+def make_room():
     floor_png = build_room()
     monkey = bpy.data.objects["Monkey"]
     mb = rk.world_bounds(monkey)
@@ -468,6 +693,28 @@ def main():
         json.dump(meta, f, indent=1)
         f.write("\n")
     print("make-room: wrote", os.path.join(FIXTURE_DIR, "room.json"))
+
+
+def make_lamp_room():
+    meta = build_lamp_room()
+    if not RUN_CYCLES:
+        print("make-room: exported the lamp-lit room; --no-cycles given, no reference numbers")
+        return
+    run_lamp_room_cycles(meta)
+    target = os.path.join(FIXTURE_DIR, "room-lamps.json")
+    with open(target, "w") as f:
+        json.dump(meta, f, indent=1)
+        f.write("\n")
+    print("make-room: wrote", target, meta["scenes"]["room-lamps"]["timings_s"])
+
+
+def main():
+    os.makedirs(SCENE_DIR, exist_ok=True)
+    os.makedirs(FIXTURE_DIR, exist_ok=True)
+    if "--lamp-room-only" not in args:
+        make_room()
+    if "--no-lamp-room" not in args:
+        make_lamp_room()
 
 
 main()

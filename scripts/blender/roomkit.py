@@ -1,7 +1,7 @@
 # Helpers shared by the Blender scripts of scripts/blender/ (imported by
 # them; not run on its own): building simple geometry, the materials as they
-# are exported, the Lambertian materials the Cycles references are rendered
-# with, Cycles settings, baking and the emission check.
+# are exported, lamps, the Lambertian materials the Cycles references are
+# rendered with, Cycles settings, baking and the emission check.
 
 import json
 import math
@@ -297,14 +297,16 @@ def reference_materials(emitters):
         nt.nodes.remove(old)
 
 
-def add_bake_uv(obj, xr, yr):
+def add_bake_uv(obj, xr, yr, axes=(0, 1)):
     """A UV map 'BakeUV' that maps the object's world x, y range to [0, 1]^2
-    (for flat horizontal objects)."""
+    (for flat horizontal objects); axes = (0, 2) or (1, 2) map x, z or y, z
+    instead (walls)."""
     uv = obj.data.uv_layers.new(name="BakeUV")
     mw = obj.matrix_world
+    a, b = axes
     for loop in obj.data.loops:
         co = mw @ obj.data.vertices[loop.vertex_index].co
-        uv.data[loop.index].uv = ((co.x - xr[0]) / (xr[1] - xr[0]), (co.y - yr[0]) / (yr[1] - yr[0]))
+        uv.data[loop.index].uv = ((co[a] - xr[0]) / (xr[1] - xr[0]), (co[b] - yr[0]) / (yr[1] - yr[0]))
 
 
 def bake_diffuse(obj, res, pass_filter):
@@ -410,7 +412,87 @@ def emission_check(panel, camera_at, ortho_scale, colour_strength, label):
     }
 
 
-# ------------------------------------------------------------ exports and numbers
+# ------------------------------------------------------------ lamps
+def lamp(name, kind, location, power, direction=None, radius=0.0, spot_size=None, spot_blend=None, angle=0.0,
+         colour=(1.0, 1.0, 1.0), area=None, rotation=None, scale=None):
+    """area = (shape, size, size_y) for an AREA lamp; rotation (Euler XYZ,
+    radians) and scale place it instead of direction."""
+    data = bpy.data.lights.new(name, kind)
+    data.energy = power
+    data.color = colour
+    if kind == "AREA":
+        data.shape, data.size, data.size_y = area
+    if kind in ("POINT", "SPOT"):
+        data.shadow_soft_size = radius
+    if kind == "SPOT":
+        data.spot_size = spot_size
+        data.spot_blend = spot_blend
+        data.show_cone = True
+    if kind == "SUN":
+        data.angle = angle
+    obj = bpy.data.objects.new(name, data)
+    bpy.context.scene.collection.objects.link(obj)
+    obj.location = location
+    if direction is not None:
+        obj.rotation_euler = Vector(direction).to_track_quat("-Z", "Y").to_euler()
+    if rotation is not None:
+        obj.rotation_euler = rotation
+    if scale is not None:
+        obj.scale = scale
+    return obj
+
+
+def area_corners(obj):
+    """An area lamp's four corners in the world, Blender coordinates."""
+    d = obj.data
+    sy = d.size if d.shape == "SQUARE" else d.size_y
+    return [obj.matrix_world @ Vector((u * d.size / 2, v * sy / 2, 0.0)) for u, v in ((-1, -1), (1, -1), (1, 1), (-1, 1))]
+
+
+def lamp_meta(obj):
+    d = obj.data
+    m = {"name": obj.name, "blender_type": d.type, "colour": list(d.color),
+         "blender_location": [round(v, 6) for v in obj.location],
+         "gltf_position": [round(obj.location.x, 6), round(obj.location.z, 6), round(-obj.location.y, 6)]}
+    direction = obj.matrix_world.to_quaternion() @ Vector((0, 0, -1))
+    if d.type != "POINT":
+        m["gltf_direction"] = [round(direction.x, 6), round(direction.z, 6), round(-direction.y, 6)]
+    if d.type in ("POINT", "SPOT"):
+        m["power_W"] = d.energy
+        m["radius_m"] = d.shadow_soft_size
+        m["intensity_W_per_sr_if_P_over_4pi"] = round(d.energy / (4 * math.pi), 6)
+    if d.type == "SPOT":
+        m["spot_size_rad"] = round(d.spot_size, 6)
+        m["spot_size_deg"] = round(math.degrees(d.spot_size), 4)
+        m["spot_blend"] = round(d.spot_blend, 6)
+    if d.type == "SUN":
+        m["strength_W_per_m2"] = d.energy
+        m["angle_rad"] = d.angle
+    if d.type == "AREA":
+        corners = area_corners(obj)
+        a = (corners[1] - corners[0]).cross(corners[3] - corners[0]).length
+        m["power_W"] = d.energy
+        m["shape"] = d.shape
+        m["size"] = [d.size, d.size if d.shape == "SQUARE" else d.size_y]
+        m["scale"] = [round(v, 6) for v in obj.scale]
+        m["gltf_corners"] = [[round(c.x, 6), round(c.z, 6), round(-c.y, 6)] for c in corners]
+        m["area_m2"] = round(a, 6)
+        m["radiance_if_P_over_4A"] = [round(c * d.energy / (4 * a), 6) for c in d.color]
+    return m
+
+
+def gltf_lights(path):
+    doc = glb_json(path)
+    lights = doc.get("extensions", {}).get("KHR_lights_punctual", {}).get("lights", [])
+    out = []
+    for node in doc["nodes"]:
+        ext = node.get("extensions", {}).get("KHR_lights_punctual")
+        if ext is not None:
+            out.append({"node": node.get("name"), "translation": node.get("translation"),
+                        "rotation": node.get("rotation"), "light": lights[ext["light"]]})
+    return out
+
+
 def gltf_region(xr, yr):
     return {"x": [xr[0], xr[1]], "z": [round(-yr[1], 4), round(-yr[0], 4)]}
 

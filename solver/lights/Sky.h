@@ -6,10 +6,12 @@
 // environment image of linear radiances. Directions that leave the scene
 // bring it.
 //
-// The image is mapped as Blender maps a world texture, in the file's +Y-up
-// frame (Blender's (x, y, z) is (x, -z, y) here): its middle column looks
-// along +X, its left and right edges along -X, a quarter of the way across
-// along -Z; its top row looks straight up.
+// The image is mapped as Blender maps a world texture (an Environment
+// Texture with its default mapping), in the file's +Y-up frame (Blender's
+// (x, y, z) is (x, -z, y) here): its left and right edges look along -X, a
+// quarter of the way across along -Z, its middle column along +X, three
+// quarters across along +Z; its top row looks straight up, its bottom row
+// straight down. scenes/sky's cards lit in Cycles agree.
 struct Sky {
     float uniform[3] = {0.0f, 0.0f, 0.0f};  // used when there is no image
     LinearImage image;                      // empty: the uniform radiance

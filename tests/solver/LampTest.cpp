@@ -147,42 +147,6 @@ TEST(Lamps, UniformSkyLightsWhatSeesIt) {
     }
 }
 
-// An environment image whose half around +X is bright (radiance 3) and
-// whose half around -X is dark: a square facing +X receives 3, one facing
-// -X nothing, and ones facing -Z (the seam between the halves) and up half
-// of it, as Blender maps a world texture.
-TEST(Lamps, SkyImageIsMappedAsBlendersWorld) {
-    std::vector<ModelPatch> patches;
-    const Color grey(0.5f, 0.5f, 0.5f, 1.0f), none(0.0f, 0.0f, 0.0f, 1.0f);
-    const struct {
-        Vec3 centre, normal;
-        double expected;
-    } squares[] = {{Vec3(20, 0, 0), Vec3(1, 0, 0), 3.0},
-                   {Vec3(-20, 0, 0), Vec3(-1, 0, 0), 0.0},
-                   {Vec3(0, 0, -20), Vec3(0, 0, -1), 1.5},
-                   {Vec3(0, 20, 0), Vec3(0, 1, 0), 1.5}};
-    for (const auto& s : squares) {
-        // A small triangle around the centre, across the normal.
-        const Vec3 a = std::fabs(s.normal.y) > 0.5f ? Vec3(1, 0, 0) : Vec3(0, 1, 0);
-        const Vec3 b = cross(s.normal, a);
-        patches.push_back({facing(Tri(s.centre + a * 0.1f, s.centre + b * 0.1f, s.centre - a * 0.1f - b * 0.1f),
-                                  s.normal),
-                           grey, none});
-    }
-    SolverSettings settings = settingsOf(0.01f, 1e4f, 1e-6f, 1e30f);
-    settings.sky.image = LinearImage(4, 2);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 1; x <= 2; ++x)
-            for (int k = 0; k < 3; ++k) settings.sky.image.at(x, y)[k] = 3.0f;
-    Radiosity r(modelOf(patches), unitHemicubeTables(16), settings, kSilent);
-    r.solve();
-    GatherSettings gatherSettings;
-    gatherSettings.rays = 4096;
-    const FinalGather gather(r, gatherSettings);
-    for (int p = 0; p < 4; ++p)
-        EXPECT_NEAR(gather.incidentAt(p, 1.0 / 3, 1.0 / 3, 1.0 / 3).g, squares[p].expected, 0.03) << "square " << p;
-}
-
 // Blender's exporter: 1 W of a point lamp becomes 683 / (4 pi) cd; 1 W/m^2
 // of sun 683 lx; the light arriving is irradiance / pi.
 TEST(Lamps, UnitsOfBlendersExport) {
