@@ -1,6 +1,9 @@
 #include "Radiosity.h"
 
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -385,18 +388,21 @@ bool onMainThread() {
 #endif
 }
 
-// Groups [begin, end) of n, their rows on all cores: each group's rows
-// depend only on the (unchanging) group array, so the groups are shared
-// among threads. A thread takes the next group and prints its progress line
-// under one lock, so the lines come out in order without any thread waiting
-// on another's work. `makeState` gives each thread its scratch;
-// `rows(state, i)` computes group i's rows; `done(state, i)` runs under the
-// lock afterwards. Alone, every group is taken; spread, process 0 prints the
-// lines of the other shares once they are done, so the text is the same.
+// The groups `mine` (ascending) of n, their rows on all cores: each
+// group's rows depend only on the (unchanging) group array, so the groups
+// are shared among threads. A thread takes the next group and prints its
+// progress line under one lock, so the lines come out in order without any
+// thread waiting on another's work. `makeState` gives each thread its
+// scratch; `rows(state, i)` computes group i's rows; `done(state, i)` runs
+// under the lock afterwards. Alone, `mine` is every group. Spread, a line
+// is printed as its group is taken while every group before it has been
+// printed (process 0's first block), and the rest once all processes are
+// done, so the text is the same.
 template <typename MakeState, typename Rows, typename Done>
-void projectInOrder(int begin, int end, int n, int pass, const Progress& progress, const Cluster& cluster,
+void projectInOrder(const std::vector<int>& mine, int n, int pass, const Progress& progress, const Cluster& cluster,
                     MakeState makeState, Rows rows, Done done) {
-    int next = begin, finished = 0;
+    size_t next = 0;
+    int finished = 0, printed = 0;
     std::mutex taking;
     StageCount count{cluster, progress, {ProgressStage::Projection, pass, -1, 0, n}};
 #pragma omp parallel
@@ -406,9 +412,9 @@ void projectInOrder(int begin, int end, int n, int pass, const Progress& progres
             int i;
             {
                 std::lock_guard<std::mutex> lock(taking);
-                if (next >= end) break;
-                i = next++;
-                progress.say("Projecting patches onto group %d of %d\n", i, n);
+                if (next >= mine.size()) break;
+                i = mine[next++];
+                if (i == printed) progress.say("Projecting patches onto group %d of %d\n", printed++, n);
             }
             rows(state, i);
             std::lock_guard<std::mutex> lock(taking);
@@ -419,41 +425,61 @@ void projectInOrder(int begin, int end, int n, int pass, const Progress& progres
     }
     if (!cluster.spread()) return;
     count.finish(finished);
-    for (int i = 0; i < begin; ++i) progress.say("Projecting patches onto group %d of %d\n", i, n);
-    for (int i = end; i < n; ++i) progress.say("Projecting patches onto group %d of %d\n", i, n);
+    while (printed < n) progress.say("Projecting patches onto group %d of %d\n", printed++, n);
 }
 
-// Every process's results for its share of the groups, sent to every
-// process: `pack(i, out)` writes group i's results on the process that
-// computed them, `unpack(i, in)` reads them on every other, share by share.
-// `head` and `takeHead` carry one record per process before its groups.
-// Returns the bytes all processes sent.
+// Every other process's results for its share of the groups, sent to
+// process 0: `pack(i, out)` writes group i's results on the process that
+// computed them, `unpack(i, in)` reads them on process 0. They travel in
+// pieces of a few tens of megabytes, each unpacked as it comes. `head` and
+// `takeHead` carry one record per process before its groups (process 0's
+// own too). Returns the bytes sent.
 template <typename Head, typename Pack, typename Unpack, typename TakeHead>
-long long shareGroups(const Cluster& cluster, const std::vector<int>& bounds, const Head& head, Pack pack,
-                      Unpack unpack, TakeHead takeHead) {
-    ByteWriter mine;
-    mine.put(head);
-    for (int i = bounds[cluster.rank]; i < bounds[cluster.rank + 1]; ++i) pack(i, mine);
-    std::vector<std::vector<char>> all;
-    cluster.allGather(cluster.user, mine.bytes, all);
+long long sendShares(const Cluster& cluster, const WorkShares& shares, const Head& head, Pack pack, Unpack unpack,
+                     TakeHead takeHead) {
+    constexpr std::size_t kPiece = 32u << 20;
+    if (cluster.first()) takeHead(0, head);
     long long bytes = 0;
-    for (int r = 0; r < cluster.size; ++r) {
-        bytes += static_cast<long long>(all[r].size());
-        ByteReader in(all[r]);
-        takeHead(r, in.get<Head>());
-        if (r == cluster.rank) continue;
-        for (int i = bounds[r]; i < bounds[r + 1]; ++i) unpack(i, in);
-        if (!in.atEnd()) throw GlowbakeError("a message between processes holds more than it should");
+    for (int r = 1; r < cluster.size; ++r) {
+        if (cluster.rank != r && !cluster.first()) continue;
+        const std::vector<int> items = shares.itemsOf(r);
+        if (cluster.rank == r) {
+            ByteWriter first;
+            first.put(head);
+            cluster.sendToFirst(cluster.user, first.bytes);
+            for (size_t at = 0; at < items.size();) {
+                ByteWriter piece;
+                piece.bytes.reserve(kPiece + (kPiece >> 2));
+                while (at < items.size() && piece.bytes.size() < kPiece) pack(items[at++], piece);
+                cluster.sendToFirst(cluster.user, piece.bytes);
+            }
+            continue;
+        }
+        std::vector<char> piece;
+        cluster.receiveFrom(cluster.user, r, piece);
+        bytes += static_cast<long long>(piece.size());
+        takeHead(r, ByteReader(piece).get<Head>());
+        for (size_t at = 0; at < items.size();) {
+            cluster.receiveFrom(cluster.user, r, piece);
+            bytes += static_cast<long long>(piece.size());
+            ByteReader in(piece);
+            while (at < items.size() && !in.atEnd()) unpack(items[at++], in);
+            if (!in.atEnd()) throw GlowbakeError("a message between processes holds more than it should");
+        }
     }
     return bytes;
 }
 
-void packRows(const PatchGroup& group, ByteWriter& out) {
+// A group's rows into `out`, leaving the group without them: the process
+// that sent them does not sweep.
+void packRows(PatchGroup& group, ByteWriter& out) {
     out.put(group.formFactorGroupCount);
-    for (const FormFactorRow& row : group.formFactors) {
+    for (FormFactorRow& row : group.formFactors) {
         out.put(row.length);
         out.putVector(row.entries);
+        row.release();
     }
+    group.hasFormFactors = false;
 }
 
 void unpackRows(PatchGroup& group, ByteReader& in) {
@@ -467,7 +493,7 @@ void unpackRows(PatchGroup& group, ByteReader& in) {
 
 }  // namespace
 
-std::vector<int> Radiosity::groupShares() const {
+WorkShares Radiosity::groupShares() const {
     // A group's rows cost one view (or one set of rays) per element with an
     // area, and a little for the group itself.
     std::vector<double> cost(static_cast<size_t>(groups.count()));
@@ -476,16 +502,16 @@ std::vector<int> Radiosity::groupShares() const {
         for (bool degenerate : groups[g]->elementDegenerate) c += degenerate ? 0.0 : 1.0;
         cost[static_cast<size_t>(g)] = c;
     }
-    return costRanges(cost, cluster.size);
+    return shareByCost(cost, cluster.size);
 }
 
 void Radiosity::projectAll() {
     const int n = groups.count();
-    const std::vector<int> bounds = groupShares();
-    const int begin = bounds[cluster.rank], end = bounds[cluster.rank + 1];
+    const WorkShares shares = groupShares();
+    const std::vector<int> mine = shares.itemsOf(cluster.rank);
     if (settings.formFactorRays <= 0) {
         projectInOrder(
-            begin, end, n, pass, progress, cluster,
+            mine, n, pass, progress, cluster,
             [&] {
                 FormFactorWorkspace workspace(hemicube);
                 workspace.reserveRow(n);
@@ -494,37 +520,37 @@ void Radiosity::projectAll() {
             [&](FormFactorWorkspace& workspace, int i) { groups[i]->computeFormFactors(groups, workspace); },
             [](FormFactorWorkspace&, int) {});
         if (cluster.spread()) {
-            clusterBytes.push_back(shareGroups(
-                cluster, bounds, 0, [&](int i, ByteWriter& out) { packRows(*groups[i], out); },
+            clusterBytes.push_back(sendShares(
+                cluster, shares, 0, [&](int i, ByteWriter& out) { packRows(*groups[i], out); },
                 [&](int i, ByteReader& in) { unpackRows(*groups[i], in); }, [](int, int) {}));
         }
         return;
     }
     if (!rayEngine) rayEngine = std::make_unique<RayEngine>(model.patches);
     const RayFormFactors rows(*rayEngine, model, groups, settings.formFactorRays);
-    RayRowStats mine;
+    RayRowStats ownStats;
     projectInOrder(
-        begin, end, n, pass, progress, cluster, [] { return RayRowStats(); },
+        mine, n, pass, progress, cluster, [] { return RayRowStats(); },
         [&](RayRowStats& one, int i) {
             one = RayRowStats();
             rows.computeRows(*groups[i], one);
         },
         [&](const RayRowStats& one, int i) {
             // The first leak is the lowest group's, whatever thread met it.
-            if (one.leaks > 0 && (mine.firstLeakGroup < 0 || i < mine.firstLeakGroup)) {
-                mine.firstLeakGroup = i;
-                mine.firstLeakPatch = one.firstLeakPatch;
+            if (one.leaks > 0 && (ownStats.firstLeakGroup < 0 || i < ownStats.firstLeakGroup)) {
+                ownStats.firstLeakGroup = i;
+                ownStats.firstLeakPatch = one.firstLeakPatch;
             }
-            mine.rays += one.rays;
-            mine.leaks += one.leaks;
-            mine.reused += one.reused;
-            mine.hemisphere += one.hemisphere;
+            ownStats.rays += one.rays;
+            ownStats.leaks += one.leaks;
+            ownStats.reused += one.reused;
+            ownStats.hemisphere += one.hemisphere;
         });
-    rayRowStats = mine;
+    rayRowStats = ownStats;
     if (cluster.spread()) {
         rayRowStats = RayRowStats();
-        clusterBytes.push_back(shareGroups(
-            cluster, bounds, mine, [&](int i, ByteWriter& out) { packRows(*groups[i], out); },
+        clusterBytes.push_back(sendShares(
+            cluster, shares, ownStats, [&](int i, ByteWriter& out) { packRows(*groups[i], out); },
             [&](int i, ByteReader& in) {
                 unpackRows(*groups[i], in);
                 // Another process keeps this group's rays; should the group
@@ -548,16 +574,32 @@ void Radiosity::projectAll() {
     if (pass > 0) restartHemisphereRays += 4LL * n * settings.formFactorRays;
 }
 
+void Radiosity::shareSolvedValues() {
+    const int n = groups.count();
+    ByteWriter values;
+    if (cluster.first()) {
+        values.bytes.reserve(sizeof(Color) * 4 * static_cast<size_t>(n));
+        for (int g = 0; g < n; ++g) values.putRaw(groups[g]->radiosity, sizeof groups[g]->radiosity);
+    }
+    cluster.broadcast(cluster.user, 0, values.bytes);
+    if (values.bytes.size() != sizeof(Color) * 4 * static_cast<size_t>(n))
+        throw GlowbakeError("a message between processes holds the wrong number of groups");
+    if (cluster.first()) return;
+    ByteReader in(values.bytes);
+    for (int g = 0; g < n; ++g) in.getRaw(groups[g]->radiosity, sizeof groups[g]->radiosity);
+}
+
 void Radiosity::lightElementsFromOutside() {
     if (!rayEngine) rayEngine = std::make_unique<RayEngine>(model.patches);
     const double offset = rayOffset(model.patches);
     const LampLight lamps(model.lamps, *rayEngine, offset);
     const int n = groups.count();
     outsideLight.assign(4 * static_cast<size_t>(n), Color(0.0f, 0.0f, 0.0f, 1.0f));
-    const std::vector<int> bounds = groupShares();
-    const int begin = bounds[cluster.rank], end = bounds[cluster.rank + 1];
+    const WorkShares shares = groupShares();
+    const std::vector<int> mine = shares.itemsOf(cluster.rank);
 #pragma omp parallel for schedule(dynamic, 64)
-    for (int g = begin; g < end; ++g) {
+    for (size_t m = 0; m < mine.size(); ++m) {
+        const int g = mine[m];
         const PatchGroup& group = *groups[g];
         const Vec3 normal = model.patches[group.parentPatchId].normal();
         const double nv[3] = {normal.x, normal.y, normal.z};
@@ -573,8 +615,8 @@ void Radiosity::lightElementsFromOutside() {
         }
     }
     if (!cluster.spread()) return;
-    const long long bytes = shareGroups(
-        cluster, bounds, 0, [&](int g, ByteWriter& out) { out.putRaw(&outsideLight[4 * static_cast<size_t>(g)], 4 * sizeof(Color)); },
+    const long long bytes = sendShares(
+        cluster, shares, 0, [&](int g, ByteWriter& out) { out.putRaw(&outsideLight[4 * static_cast<size_t>(g)], 4 * sizeof(Color)); },
         [&](int g, ByteReader& in) { in.getRaw(&outsideLight[4 * static_cast<size_t>(g)], 4 * sizeof(Color)); },
         [](int, int) {});
     if (!clusterBytes.empty()) clusterBytes.back() += bytes;
@@ -603,7 +645,10 @@ void Radiosity::solve() {
         progress.say("%d groups\n\n", n);
         projectAll();
         if (!model.lamps.empty() || settings.hasSky()) lightElementsFromOutside();
-        for (int ch = 0; ch < 3; ++ch) gatherChannel(ch);
+        if (cluster.first()) {
+            for (int ch = 0; ch < 3; ++ch) gatherChannel(ch);
+        }
+        if (cluster.spread()) shareSolvedValues();
         const bool split = subdivisionPass(restart);
         ++restart;
         if (!split) break;

@@ -13,6 +13,7 @@
 #include "RayFormFactors.h"
 #include "SolverSettings.h"
 #include "Texture.h"
+#include "WorkRanges.h"
 
 // The solver's top-level record: it owns everything the solver builds. It
 // works on values in memory only: the model, the hemicube tables and the
@@ -40,12 +41,15 @@ struct Radiosity {
     int gatherChannel(int ch);
     // Every group's form-factor rows, on all cores, reporting one progress
     // line per group in order: by hemicube, or by rays when the settings ask.
-    // Spread over a cluster, each process computes its share and every
-    // process ends with every row.
+    // Spread over a cluster, each process computes its share and process 0
+    // ends with every row (the others with none: process 0 sweeps).
     void projectAll();
+    // Spread: process 0's solved element values to every other process, so
+    // that each subdivides the groups as process 0 does.
+    void shareSolvedValues();
     // The shares of the groups, as they are now, for the cluster's
     // processes (by the estimated cost of their rows).
-    std::vector<int> groupShares() const;
+    WorkShares groupShares() const;
     // Marks uneven groups and splits them; true when any group was split.
     bool subdivisionPass(int restart);
     void applyGamma();
@@ -64,7 +68,8 @@ struct Radiosity {
     // The processes the work is spread over (set before solve(); alone by
     // default). Every process runs the same solve on the same data; the
     // rows, the lamps' and sky's light and the final gather are computed in
-    // shares and exchanged, and everything else is computed by each.
+    // shares and sent to process 0, which sweeps and sends every other
+    // process the solved values, from which each subdivides alike.
     Cluster cluster;
     // Spread: the bytes all processes sent each other in each pass.
     std::vector<long long> clusterBytes;

@@ -10,18 +10,24 @@
 //
 // Every process holds the same scene and the same groups, so each decides
 // the same fixed share of the work for every process; each computes its own
-// share and the results are exchanged whole, so no sum ever depends on how
-// many processes there are.
+// share and sends the results whole to process 0, which sweeps and sends
+// back the solved values. No sum ever depends on how many processes there
+// are.
 struct Cluster {
     int rank = 0;  // this process, from 0; process 0 prints and writes
     int size = 1;  // processes in the run
     void* user = nullptr;
 
+    // Collective: process `root`'s bytes to every process (`bytes` is what
+    // the root sends, and what every other process receives).
+    void (*broadcast)(void* user, int root, std::vector<char>& bytes) = nullptr;
+    // A process other than 0 sends bytes to process 0, which takes them
+    // with receiveFrom (in the order they were sent). The sender waits for
+    // process 0 without taking a core.
+    void (*sendToFirst)(void* user, const std::vector<char>& bytes) = nullptr;
+    void (*receiveFrom)(void* user, int from, std::vector<char>& bytes) = nullptr;
     // Collective: every process passes its own bytes; afterwards all[r]
-    // holds process r's, on every process.
-    void (*allGather)(void* user, const std::vector<char>& mine, std::vector<std::vector<char>>& all) = nullptr;
-    // Collective: the same, but only process 0 receives (all stays empty
-    // elsewhere).
+    // holds process r's on process 0 (all stays empty elsewhere).
     void (*gatherToFirst)(void* user, const std::vector<char>& mine, std::vector<std::vector<char>>& all) = nullptr;
     // A process other than 0 tells process 0 how many units of its share of
     // the stage under way it has finished; `last` once it has finished them

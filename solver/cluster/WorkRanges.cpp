@@ -28,3 +28,20 @@ std::vector<int> costRanges(const std::vector<double>& cost, int parts) {
     }
     return bounds;
 }
+
+WorkShares shareByCost(const std::vector<double>& cost, int processes, int blocksPerProcess, int smallestBlock) {
+    const long long n = static_cast<long long>(cost.size());
+    long long perProcess = n / (static_cast<long long>(processes) * std::max(1, smallestBlock));
+    perProcess = std::max(1LL, std::min(perProcess, static_cast<long long>(blocksPerProcess)));
+    WorkShares shares;
+    shares.processes = processes;
+    shares.bounds = costRanges(cost, static_cast<int>(perProcess * processes));
+    return shares;
+}
+
+std::vector<int> WorkShares::itemsOf(int r) const {
+    std::vector<int> items;
+    for (size_t b = static_cast<size_t>(r); b + 1 < bounds.size(); b += static_cast<size_t>(processes))
+        for (int i = bounds[b]; i < bounds[b + 1]; ++i) items.push_back(i);
+    return items;
+}

@@ -480,10 +480,10 @@ GatheredLighting FinalGather::gatherTextures(const std::vector<PatchLayout>& lay
     }
     // Spread over processes, each lights its share of the patches.
     const Cluster& cluster = s.solved.cluster;
-    const std::vector<int> shares = costRanges(cost, cluster.size);
-    const int first = shares[cluster.rank], last = shares[cluster.rank + 1];
+    const WorkShares shares = shareByCost(cost, cluster.size);
+    const std::vector<int> mine = shares.itemsOf(cluster.rank);
     long long mineTotal = 0;
-    for (int p = first; p < last; ++p) {
+    for (int p : mine) {
         mineTotal += static_cast<long long>(layouts[p].wide) * layouts[p].high;
         for (int y = 0; y < layouts[p].high; ++y) rows.push_back({p, y});
     }
@@ -544,27 +544,28 @@ GatheredLighting FinalGather::gatherTextures(const std::vector<PatchLayout>& lay
         }
     }
 #pragma omp parallel for schedule(dynamic, 1)
-    for (int p = first; p < last; ++p) fillBuried(out.incident[p]);
+    for (size_t m = 0; m < mine.size(); ++m) fillBuried(out.incident[mine[m]]);
     count.finish(mineTotal);
     if (cluster.spread()) {
         // Process 0 takes every other share's textures and ray counts.
-        ByteWriter mine;
-        mine.put(rays);
-        mine.put(escaped);
-        for (int p = first; p < last; ++p) mine.putVector(out.incident[p].texels);
+        ByteWriter own;
+        own.put(rays);
+        own.put(escaped);
+        for (int p : mine) own.putVector(out.incident[p].texels);
         std::vector<std::vector<char>> all;
-        cluster.gatherToFirst(cluster.user, mine.bytes, all);
+        cluster.gatherToFirst(cluster.user, own.bytes, all);
         for (int r = 0; r < static_cast<int>(all.size()); ++r) {
             if (r == cluster.rank) continue;
             ByteReader in(all[r]);
             rays += in.get<long long>();
             escaped += in.get<long long>();
-            for (int p = shares[r]; p < shares[r + 1]; ++p) {
+            for (int p : shares.itemsOf(r)) {
                 std::vector<Color> texels = in.getVector<Color>();
                 if (texels.size() != out.incident[p].texels.size())
                     throw GlowbakeError("a message between processes holds a texture of the wrong size");
                 out.incident[p].texels = std::move(texels);
             }
+            if (!in.atEnd()) throw GlowbakeError("a message between processes holds more than it should");
         }
     }
     out.rays = rays;

@@ -82,6 +82,7 @@ namespace {
 constexpr int kProgressTag = 1;
 constexpr int kGatherTag = 2;
 constexpr int kJobTag = 3;
+constexpr int kRowsTag = 4;
 // MPI counts are ints: large messages go in pieces.
 constexpr long long kPiece = 1LL << 30;
 
@@ -128,14 +129,35 @@ void broadcast(std::vector<char>& bytes, int root) {
     }
 }
 
-void allGather(void*, const std::vector<char>& mine, std::vector<std::vector<char>>& all) {
+void broadcastFrom(void*, int root, std::vector<char>& bytes) {
     quietBarrier();
-    int rank = 0, size = 1;
-    MPI_Comm_rank(MPI_COMM_WORLD, &rank);
-    MPI_Comm_size(MPI_COMM_WORLD, &size);
-    all.assign(static_cast<size_t>(size), std::vector<char>());
-    all[static_cast<size_t>(rank)] = mine;
-    for (int r = 0; r < size; ++r) broadcast(all[static_cast<size_t>(r)], r);
+    broadcast(bytes, root);
+}
+
+void sendToFirst(void*, const std::vector<char>& bytes) {
+    const long long n = static_cast<long long>(bytes.size());
+    std::vector<MPI_Request> requests(1);
+    MPI_Isend(&n, 1, MPI_LONG_LONG, 0, kRowsTag, MPI_COMM_WORLD, &requests[0]);
+    for (long long at = 0; at < n; at += kPiece) {
+        requests.emplace_back();
+        MPI_Isend(bytes.data() + at, static_cast<int>(std::min(kPiece, n - at)), MPI_CHAR, 0, kRowsTag, MPI_COMM_WORLD,
+                  &requests.back());
+    }
+    for (;;) {
+        int flag = 0;
+        MPI_Testall(static_cast<int>(requests.size()), requests.data(), &flag, MPI_STATUSES_IGNORE);
+        if (flag) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+void receiveFrom(void*, int from, std::vector<char>& bytes) {
+    long long n = 0;
+    MPI_Recv(&n, 1, MPI_LONG_LONG, from, kRowsTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+    bytes.resize(static_cast<size_t>(n));
+    for (long long at = 0; at < n; at += kPiece)
+        MPI_Recv(bytes.data() + at, static_cast<int>(std::min(kPiece, n - at)), MPI_CHAR, from, kRowsTag,
+                 MPI_COMM_WORLD, MPI_STATUS_IGNORE);
 }
 
 void gatherToFirst(void*, const std::vector<char>& mine, std::vector<std::vector<char>>& all) {
@@ -227,7 +249,9 @@ Cluster startCluster(int& argc, char**& argv) {
         if (cluster.rank == 0) std::fprintf(stderr, "Glowbake: error: this MPI cannot be used by a program with threads\n");
         MPI_Abort(MPI_COMM_WORLD, 1);
     }
-    cluster.allGather = allGather;
+    cluster.broadcast = broadcastFrom;
+    cluster.sendToFirst = sendToFirst;
+    cluster.receiveFrom = receiveFrom;
     cluster.gatherToFirst = gatherToFirst;
     cluster.tellDone = tellDone;
     cluster.othersDone = othersDone;
