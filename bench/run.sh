@@ -23,6 +23,15 @@
 #     the projection's time and the run's peak memory, the growth exponent
 #     from the smallest to the largest, and the hemicube at N = 64 on the
 #     smallest for comparison (GLOWBAKE_BENCH_RAY_SIZES picks other sizes).
+#  6. Spread over MPI processes (when mpirun is there): one pass of the
+#     Cornell room at 2,656 groups by hemicube (N = 64) and of the generated
+#     room of 17,000 triangles by rays:256, on 1 process x 1 thread and on
+#     2 processes x 1 thread: the projection's time and speed-up, the bytes
+#     sent to process 0 in the pass, a check that the scene files are the
+#     same bytes, and a cost model from those figures (projection seconds
+#     a group on one core, row bytes a group, sweep seconds) predicting one
+#     pass of 50,000 groups on 8 and on 64 machines of GLOWBAKE_BENCH_CORES
+#     cores (default 16) joined at GLOWBAKE_BENCH_GBITS Gbit/s (default 10).
 #
 #   bench/run.sh BUILD_DIR [BASELINE_GLOWBAKE]
 #
@@ -48,7 +57,7 @@ PLAIN_AREAS="${GLOWBAKE_BENCH_PLAIN_AREAS:-7 4 2.5}"
 AREAS="${GLOWBAKE_BENCH_AREAS:-8 2.5 1.5 0.12}"
 RESOLUTIONS="${GLOWBAKE_BENCH_RESOLUTIONS:-64}"
 THREADS="${GLOWBAKE_BENCH_THREADS:-1 2}"
-SECTIONS="${GLOWBAKE_BENCH_SECTIONS:-1 2 3 4 5}"
+SECTIONS="${GLOWBAKE_BENCH_SECTIONS:-1 2 3 4 5 6}"
 
 for program in "$TIMER" "$ROWSTATS" "$PROJECTION" "$SOLVER" "$BUILD/tools/GlowbakeHemicube"; do
   if [ ! -x "$program" ]; then
@@ -186,4 +195,53 @@ if section 5; then
         -o "$OUT/ball.out" 2>/dev/null)"
   printf "   %-22s %9s %9s %11s %9s\n" "hemicube N = 64" "$(head -n1 "$OUT/ball$small.mdl")" "$(field "$r" groups)" \
     "$(field "$r" projection)" "$(field "$r" peak_mib)"
+fi
+
+if section 6; then
+  echo
+  echo "6. Spread over MPI processes"
+  if ! command -v mpirun >/dev/null; then
+    echo "   mpirun is missing (scripts/install-deps.sh installs Open MPI)"
+  else
+    # mpirun refuses to start as root unless told it may.
+    export OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1
+    cores="${GLOWBAKE_BENCH_CORES:-16}"; gbits="${GLOWBAKE_BENCH_GBITS:-10}"
+    [ -f "$OUT/ball17000.mdl" ] || "$BUILD/bench/GlowbakeSceneGenerator" 17000 "$OUT/ball17000.mdl"
+    printf "   %-10s %7s %13s %13s %8s %10s %9s\n" rows groups "1x1 proj s" "2x1 proj s" speedup "MiB/pass" same
+    spread_case() {  # spread_case NAME ARGS...
+      local name="$1" one two bytes g p1 p2 s1
+      shift
+      one="$("$TIMER" -- mpirun -np 1 -x OMP_NUM_THREADS=1 --bind-to none "$SOLVER" "$@" -o "$OUT/s1.out" 2>"$OUT/s1.err")"
+      two="$("$TIMER" -- mpirun -np 2 -x OMP_NUM_THREADS=1 --bind-to none "$SOLVER" "$@" -o "$OUT/s2.out" 2>"$OUT/s2.err")"
+      bytes="$(sed -n 's/.*MiB sent per pass: \([0-9.]*\).*/\1/p' "$OUT/s2.err")"
+      g="$(field "$one" groups)"; p1="$(field "$one" projection)"; p2="$(field "$two" projection)"
+      s1="$(field "$one" gathering)"
+      printf "   %-10s %7s %13s %13s %8s %10s %9s\n" "$name" "$g" "$p1" "$p2" \
+        "$(awk -v a="$p1" -v b="$p2" 'BEGIN { if (b > 0) printf "%.2fx", a / b }')" "$bytes" \
+        "$(cmp -s "$OUT/s1.out" "$OUT/s2.out" && echo yes || echo NO)"
+      # The model: projection t a group on one core; the rows' bytes a
+      # group (process 1 sent half the groups); sweeps on process 0, their
+      # time in proportion to the bytes of rows. A hemicube view draws every
+      # group, so its time grows with the group count, and so does its row
+      # until it holds an entry for every pixel (4 x 3 N^2 entries of 8
+      # bytes a group at N = 64); a ray row does not grow.
+      awk -v name="$name" -v g="$g" -v p1="$p1" -v mib="$bytes" -v sweep="$s1" -v cores="$cores" -v gbits="$gbits" '
+        BEGIN {
+          t = p1 / g; b = mib * 1048576 / (g / 2); G = 50000
+          grow = (name == "hemicube") ? G / g : 1
+          tg = t * grow; bg = b * grow
+          if (name == "hemicube" && bg > 4 * 3 * 64 * 64 * 8) bg = 4 * 3 * 64 * 64 * 8
+          sw = sweep * (G * bg) / (g * b)
+          rate = gbits * 1e9 / 8
+          printf "      model: %.5f s a group on one core, %.0f bytes of rows a group, sweeps %.2f s here; at 50,000 groups %.4f s and %.0f bytes\n", t, b, sweep, tg, bg
+          for (i = 1; i <= 2; i++) {
+            m = (i == 1) ? 8 : 64
+            proj = G * tg / (m * cores); net = (m - 1) / m * G * bg / rate
+            printf "      50,000 groups on %2d machines x %d cores: projection %.1f s + rows to process 0 %.1f s + sweeps %.1f s = %.1f s\n", m, cores, proj, net, sw, proj + net + sw
+          }
+        }'
+    }
+    spread_case hemicube -m "$MODEL" -h "$OUT/h64.hc" -w 1 -a 1.5 -i 0.005 -s 1e9 -g 0.3 -t 16
+    spread_case rays:256 -m "$OUT/ball17000.mdl" -h "$OUT/h64.hc" -w 10 -a 1e8 -i 0.01 -s 1e9 -t 16 --form-factors rays:256
+  fi
 fi
