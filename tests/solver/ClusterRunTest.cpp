@@ -57,7 +57,7 @@ TEST(ClusterRun, EveryProcessCountGivesTheSameBytes) {
         int status;
     };
     std::vector<Row> rows = {
-        {"hemicube rows over three passes", cornellArgs, {}, 0},
+        {"hemicube rows over five passes", cornellArgs, {}, 0},
         {"ray rows, restarts reusing stored hits", cornellArgs, {}, 0},
         {"final gather with lamps, a sky and exports",
          {"-m", kSource + "/scenes/lamps/split-room.glb", "--quality", "draft", "--sky", "0.2", "0.3", "0.5", "-t", "16",
