@@ -470,22 +470,27 @@ GatheredLighting FinalGather::gatherTextures(const std::vector<PatchLayout>& lay
         int patch;
         int y;
     };
-    std::vector<Row> rows;
-    std::vector<double> cost(static_cast<size_t>(numPatches));
+    std::vector<Row> allRows;
+    std::vector<double> cost;
     for (int p = 0; p < numPatches; ++p) {
         out.incident.emplace_back(layouts[p].wide, layouts[p].high);
-        const long long texels = static_cast<long long>(layouts[p].wide) * layouts[p].high;
-        out.texels += texels;
-        cost[static_cast<size_t>(p)] = static_cast<double>(texels);
+        out.texels += static_cast<long long>(layouts[p].wide) * layouts[p].high;
+        for (int y = 0; y < layouts[p].high; ++y) {
+            allRows.push_back({p, y});
+            cost.push_back(layouts[p].wide);
+        }
     }
-    // Spread over processes, each lights its share of the patches.
+    // Spread over processes, each lights its share of the rows (by rows
+    // too, so that one large floor is shared as well).
     const Cluster& cluster = s.solved.cluster;
     const WorkShares shares = shareByCost(cost, cluster.size);
     const std::vector<int> mine = shares.itemsOf(cluster.rank);
+    std::vector<Row> rows;
+    rows.reserve(mine.size());
     long long mineTotal = 0;
-    for (int p : mine) {
-        mineTotal += static_cast<long long>(layouts[p].wide) * layouts[p].high;
-        for (int y = 0; y < layouts[p].high; ++y) rows.push_back({p, y});
+    for (int r : mine) {
+        rows.push_back(allRows[static_cast<size_t>(r)]);
+        mineTotal += layouts[rows.back().patch].wide;
     }
     // Each patch's corners in its texture's coordinates. (Its directions are
     // made again for each row: kept for every patch they would cost 24 R
@@ -543,15 +548,13 @@ GatheredLighting FinalGather::gatherTextures(const std::vector<PatchLayout>& lay
             }
         }
     }
-#pragma omp parallel for schedule(dynamic, 1)
-    for (size_t m = 0; m < mine.size(); ++m) fillBuried(out.incident[mine[m]]);
     count.finish(mineTotal);
     if (cluster.spread()) {
-        // Process 0 takes every other share's textures and ray counts.
+        // Process 0 takes every other share's rows and ray counts.
         ByteWriter own;
         own.put(rays);
         own.put(escaped);
-        for (int p : mine) own.putVector(out.incident[p].texels);
+        for (const Row& row : rows) own.putRaw(&out.incident[row.patch].at(0, row.y), layouts[row.patch].wide * sizeof(Color));
         std::vector<std::vector<char>> all;
         cluster.gatherToFirst(cluster.user, own.bytes, all);
         for (int r = 0; r < static_cast<int>(all.size()); ++r) {
@@ -559,14 +562,18 @@ GatheredLighting FinalGather::gatherTextures(const std::vector<PatchLayout>& lay
             ByteReader in(all[r]);
             rays += in.get<long long>();
             escaped += in.get<long long>();
-            for (int p : shares.itemsOf(r)) {
-                std::vector<Color> texels = in.getVector<Color>();
-                if (texels.size() != out.incident[p].texels.size())
-                    throw GlowbakeError("a message between processes holds a texture of the wrong size");
-                out.incident[p].texels = std::move(texels);
+            for (int item : shares.itemsOf(r)) {
+                const Row row = allRows[static_cast<size_t>(item)];
+                in.getRaw(&out.incident[row.patch].at(0, row.y), layouts[row.patch].wide * sizeof(Color));
             }
             if (!in.atEnd()) throw GlowbakeError("a message between processes holds more than it should");
         }
+    }
+    // Buried texels take their neighbours' light, once every texel is known
+    // (on process 0: the others' textures are not used).
+    if (cluster.first()) {
+#pragma omp parallel for schedule(dynamic, 1)
+        for (int p = 0; p < numPatches; ++p) fillBuried(out.incident[p]);
     }
     out.rays = rays;
     out.escapedRays = escaped;
