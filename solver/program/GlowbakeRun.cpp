@@ -345,9 +345,12 @@ int runFirst(int argc, const char* const* argv, const Cluster& cluster, JobSende
         const std::time_t end = std::time(nullptr);
         std::printf("\n%d seconds elapsed.\n", static_cast<int>(end - start));
     } catch (const GlowbakeError& e) {
-        // The same on every process: each of them stops here too.
         statusLine.finish();
         printError(e.what());
+        // The others may be waiting for this process: end them all (they
+        // meet a failure of the scene or its limits at the same point and
+        // stay silent; any other failure they could not tell apart).
+        if (sharing) abortCluster(cluster, 1);
         return 1;
     } catch (const std::bad_alloc&) {
         statusLine.finish();
