@@ -398,9 +398,9 @@ bool onMainThread() {
 // is printed as its group is taken while every group before it has been
 // printed (process 0's first block), and the rest once all processes are
 // done, so the text is the same.
-template <typename MakeState, typename Rows, typename Done>
+template <typename MakeState, typename Rows, typename Done, typename Finished>
 void projectInOrder(const std::vector<int>& mine, int n, int pass, const Progress& progress, const Cluster& cluster,
-                    MakeState makeState, Rows rows, Done done) {
+                    MakeState makeState, Rows rows, Done done, Finished finishedOnMain) {
     size_t next = 0;
     int finished = 0, printed = 0;
     std::mutex taking;
@@ -410,23 +410,135 @@ void projectInOrder(const std::vector<int>& mine, int n, int pass, const Progres
         auto state = makeState();
         for (;;) {
             int i;
+            size_t position;
             {
                 std::lock_guard<std::mutex> lock(taking);
                 if (next >= mine.size()) break;
+                position = next;
                 i = mine[next++];
                 if (i == printed) progress.say("Projecting patches onto group %d of %d\n", printed++, n);
             }
             rows(state, i);
-            std::lock_guard<std::mutex> lock(taking);
-            done(state, i);
-            ++finished;
-            if (!cluster.spread() || onMainThread()) count.mine(finished);
+            long long readyNow = -1;
+            {
+                std::lock_guard<std::mutex> lock(taking);
+                readyNow = done(state, i, position);
+                ++finished;
+                if (!cluster.spread() || onMainThread()) count.mine(finished);
+            }
+            if (cluster.spread() && onMainThread()) finishedOnMain(readyNow);
         }
     }
     if (!cluster.spread()) return;
     count.finish(finished);
     while (printed < n) progress.say("Projecting patches onto group %d of %d\n", printed++, n);
 }
+
+void packRows(PatchGroup& group, ByteWriter& out);
+void unpackRows(PatchGroup& group, ByteReader& in);
+
+// Rows on their way to process 0 while they are computed. Another process
+// sends each run of its finished groups as the run completes (and keeps no
+// rows); process 0 takes what has arrived between its own groups and the
+// rest at the end, then each process's record `Head`.
+template <typename Head>
+struct RowStream {
+    const Cluster& cluster;
+    GroupArray& groups;
+    const std::vector<int>& mine;
+    bool dropStoredHits;  // process 0: another process keeps those rays
+    std::vector<char> finished;
+    size_t ready = 0, sent = 0, pieceItems = 1;
+    std::vector<std::vector<int>> items;  // process 0: each process's groups
+    std::vector<size_t> received;
+    std::vector<std::vector<char>> heads;
+    int headsIn = 0;
+    long long bytes = 0;
+
+    RowStream(const Cluster& c, GroupArray& g, const WorkShares& shares, const std::vector<int>& m, bool drop)
+        : cluster(c), groups(g), mine(m), dropStoredHits(drop), finished(m.size(), 0) {
+        pieceItems = std::max<size_t>(1, mine.size() / 64);
+        if (!cluster.first()) return;
+        for (int r = 0; r < cluster.size; ++r) items.push_back(r == 0 ? std::vector<int>() : shares.itemsOf(r));
+        received.assign(static_cast<size_t>(cluster.size), 0);
+        heads.assign(static_cast<size_t>(cluster.size), std::vector<char>());
+    }
+    // Under the lock: the group at `position` of `mine` is done. Returns how
+    // many from the start are.
+    long long markDone(size_t position) {
+        finished[position] = 1;
+        while (ready < finished.size() && finished[ready]) ++ready;
+        return static_cast<long long>(ready);
+    }
+    // On the thread that talks to the others, outside the lock.
+    void pump(long long readyNow) {
+        if (cluster.first()) {
+            while (takeOne(false)) {
+            }
+            return;
+        }
+        sendReady(static_cast<size_t>(readyNow), false);
+    }
+    void sendReady(size_t readyNow, bool all) {
+        while (sent < readyNow && (readyNow - sent >= pieceItems || all)) {
+            const size_t end = std::min(readyNow, sent + pieceItems);
+            ByteWriter piece;
+            piece.put(static_cast<int>(end - sent));
+            for (size_t k = sent; k < end; ++k) packRows(*groups[mine[k]], piece);
+            bytes += static_cast<long long>(piece.bytes.size());
+            cluster.postToFirst(cluster.user, piece.bytes);
+            sent = end;
+        }
+    }
+    // After this process's share: the others send the rest and their
+    // record; process 0 takes everything and calls take(r, head) for every
+    // process in order (its own `head` first).
+    template <typename Take>
+    void finish(const Head& head, Take take) {
+        if (!cluster.first()) {
+            sendReady(mine.size(), true);
+            ByteWriter last;
+            last.put(-1);
+            last.put(head);
+            cluster.postToFirst(cluster.user, last.bytes);
+            cluster.flushToFirst(cluster.user);
+            return;
+        }
+        while (headsIn < cluster.size - 1) takeOne(true);
+        take(0, head);
+        for (int r = 1; r < cluster.size; ++r) {
+            ByteReader in(heads[static_cast<size_t>(r)]);
+            take(r, in.get<Head>());
+        }
+    }
+    bool takeOne(bool wait) {
+        int from = -1;
+        std::vector<char> piece;
+        if (!cluster.takeAny(cluster.user, wait, &from, piece)) return false;
+        bytes += static_cast<long long>(piece.size());
+        if (from <= 0 || from >= cluster.size) throw GlowbakeError("a message came from an unknown process");
+        ByteReader in(piece);
+        const int count = in.get<int>();
+        const size_t r = static_cast<size_t>(from);
+        if (count < 0) {
+            if (received[r] != items[r].size() || !heads[r].empty())
+                throw GlowbakeError("a message between processes came out of order");
+            heads[r].assign(piece.begin() + static_cast<std::ptrdiff_t>(in.at), piece.end());
+            ++headsIn;
+            return true;
+        }
+        if (static_cast<size_t>(count) > items[r].size() - received[r])
+            throw GlowbakeError("a message between processes holds the wrong groups");
+        for (int k = 0; k < count; ++k) {
+            PatchGroup& group = *groups[items[r][received[r]++]];
+            unpackRows(group, in);
+            if (dropStoredHits)
+                for (std::vector<StoredRayHit>& hits : group.rayHits) std::vector<StoredRayHit>().swap(hits);
+        }
+        if (!in.atEnd()) throw GlowbakeError("a message between processes holds more than it should");
+        return true;
+    }
+};
 
 // Every other process's results for its share of the groups, sent to
 // process 0: `pack(i, out)` writes group i's results on the process that
@@ -510,6 +622,7 @@ void Radiosity::projectAll() {
     const WorkShares shares = groupShares();
     const std::vector<int> mine = shares.itemsOf(cluster.rank);
     if (settings.formFactorRays <= 0) {
+        RowStream<int> stream(cluster, groups, shares, mine, false);
         projectInOrder(
             mine, n, pass, progress, cluster,
             [&] {
@@ -518,24 +631,25 @@ void Radiosity::projectAll() {
                 return workspace;
             },
             [&](FormFactorWorkspace& workspace, int i) { groups[i]->computeFormFactors(groups, workspace); },
-            [](FormFactorWorkspace&, int) {});
+            [&](FormFactorWorkspace&, int, size_t position) { return stream.markDone(position); },
+            [&](long long ready) { stream.pump(ready); });
         if (cluster.spread()) {
-            clusterBytes.push_back(sendShares(
-                cluster, shares, 0, [&](int i, ByteWriter& out) { packRows(*groups[i], out); },
-                [&](int i, ByteReader& in) { unpackRows(*groups[i], in); }, [](int, int) {}));
+            stream.finish(0, [](int, int) {});
+            clusterBytes.push_back(stream.bytes);
         }
         return;
     }
     if (!rayEngine) rayEngine = std::make_unique<RayEngine>(model.patches);
     const RayFormFactors rows(*rayEngine, model, groups, settings.formFactorRays);
     RayRowStats ownStats;
+    RowStream<RayRowStats> stream(cluster, groups, shares, mine, true);
     projectInOrder(
         mine, n, pass, progress, cluster, [] { return RayRowStats(); },
         [&](RayRowStats& one, int i) {
             one = RayRowStats();
             rows.computeRows(*groups[i], one);
         },
-        [&](const RayRowStats& one, int i) {
+        [&](const RayRowStats& one, int i, size_t position) {
             // The first leak is the lowest group's, whatever thread met it.
             if (one.leaks > 0 && (ownStats.firstLeakGroup < 0 || i < ownStats.firstLeakGroup)) {
                 ownStats.firstLeakGroup = i;
@@ -545,29 +659,23 @@ void Radiosity::projectAll() {
             ownStats.leaks += one.leaks;
             ownStats.reused += one.reused;
             ownStats.hemisphere += one.hemisphere;
-        });
+            return stream.markDone(position);
+        },
+        [&](long long ready) { stream.pump(ready); });
     rayRowStats = ownStats;
     if (cluster.spread()) {
         rayRowStats = RayRowStats();
-        clusterBytes.push_back(sendShares(
-            cluster, shares, ownStats, [&](int i, ByteWriter& out) { packRows(*groups[i], out); },
-            [&](int i, ByteReader& in) {
-                unpackRows(*groups[i], in);
-                // Another process keeps this group's rays; should the group
-                // come back to this one, its rays are cast afresh (the rows
-                // are the same bits either way).
-                for (std::vector<StoredRayHit>& hits : groups[i]->rayHits) std::vector<StoredRayHit>().swap(hits);
-            },
-            [&](int, const RayRowStats& one) {
-                if (one.leaks > 0 && (rayRowStats.firstLeakGroup < 0 || one.firstLeakGroup < rayRowStats.firstLeakGroup)) {
-                    rayRowStats.firstLeakGroup = one.firstLeakGroup;
-                    rayRowStats.firstLeakPatch = one.firstLeakPatch;
-                }
-                rayRowStats.rays += one.rays;
-                rayRowStats.leaks += one.leaks;
-                rayRowStats.reused += one.reused;
-                rayRowStats.hemisphere += one.hemisphere;
-            }));
+        stream.finish(ownStats, [&](int, const RayRowStats& one) {
+            if (one.leaks > 0 && (rayRowStats.firstLeakGroup < 0 || one.firstLeakGroup < rayRowStats.firstLeakGroup)) {
+                rayRowStats.firstLeakGroup = one.firstLeakGroup;
+                rayRowStats.firstLeakPatch = one.firstLeakPatch;
+            }
+            rayRowStats.rays += one.rays;
+            rayRowStats.leaks += one.leaks;
+            rayRowStats.reused += one.reused;
+            rayRowStats.hemisphere += one.hemisphere;
+        });
+        clusterBytes.push_back(stream.bytes);
     }
     rayRowsCast += rayRowStats.rays;
     rayRowsReused += rayRowStats.reused;

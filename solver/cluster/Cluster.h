@@ -26,6 +26,15 @@ struct Cluster {
     // process 0 without taking a core.
     void (*sendToFirst)(void* user, const std::vector<char>& bytes) = nullptr;
     void (*receiveFrom)(void* user, int from, std::vector<char>& bytes) = nullptr;
+    // Rows on their way while they are computed: a process other than 0
+    // posts bytes for process 0 and goes on at once (the bytes are taken);
+    // flushToFirst waits, without taking a core, until all have gone.
+    // Process 0 takes the next posted bytes of any process with takeAny
+    // (false when none has arrived and `wait` is not set); each process's
+    // arrive in the order posted.
+    void (*postToFirst)(void* user, std::vector<char>& bytes) = nullptr;
+    void (*flushToFirst)(void* user) = nullptr;
+    bool (*takeAny)(void* user, bool wait, int* from, std::vector<char>& bytes) = nullptr;
     // Collective: every process passes its own bytes; afterwards all[r]
     // holds process r's on process 0 (all stays empty elsewhere).
     void (*gatherToFirst)(void* user, const std::vector<char>& mine, std::vector<std::vector<char>>& all) = nullptr;

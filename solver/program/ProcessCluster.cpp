@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include <unistd.h>
@@ -83,6 +84,7 @@ constexpr int kProgressTag = 1;
 constexpr int kGatherTag = 2;
 constexpr int kJobTag = 3;
 constexpr int kRowsTag = 4;
+constexpr int kStreamTag = 5;
 // MPI counts are ints: large messages go in pieces.
 constexpr long long kPiece = 1LL << 30;
 
@@ -149,6 +151,62 @@ void sendToFirst(void*, const std::vector<char>& bytes) {
         if (flag) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+// Bytes posted and not yet taken by process 0, with their requests.
+struct Posted {
+    long long size;
+    std::vector<char> bytes;
+    std::vector<MPI_Request> requests;
+};
+std::vector<std::unique_ptr<Posted>> posted;
+
+void dropSent() {
+    std::vector<std::unique_ptr<Posted>> left;
+    for (std::unique_ptr<Posted>& p : posted) {
+        int flag = 0;
+        MPI_Testall(static_cast<int>(p->requests.size()), p->requests.data(), &flag, MPI_STATUSES_IGNORE);
+        if (!flag) left.push_back(std::move(p));
+    }
+    posted.swap(left);
+}
+
+void postToFirst(void*, std::vector<char>& bytes) {
+    auto p = std::make_unique<Posted>();
+    p->bytes.swap(bytes);
+    p->size = static_cast<long long>(p->bytes.size());
+    p->requests.emplace_back();
+    MPI_Isend(&p->size, 1, MPI_LONG_LONG, 0, kStreamTag, MPI_COMM_WORLD, &p->requests.back());
+    for (long long at = 0; at < p->size; at += kPiece) {
+        p->requests.emplace_back();
+        MPI_Isend(p->bytes.data() + at, static_cast<int>(std::min(kPiece, p->size - at)), MPI_CHAR, 0, kStreamTag,
+                  MPI_COMM_WORLD, &p->requests.back());
+    }
+    posted.push_back(std::move(p));
+    dropSent();
+}
+
+void flushToFirst(void*) {
+    for (dropSent(); !posted.empty(); dropSent()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+bool takeAny(void*, bool wait, int* from, std::vector<char>& bytes) {
+    MPI_Status status;
+    for (;;) {
+        int flag = 0;
+        MPI_Iprobe(MPI_ANY_SOURCE, kStreamTag, MPI_COMM_WORLD, &flag, &status);
+        if (flag) break;
+        if (!wait) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    *from = status.MPI_SOURCE;
+    long long n = 0;
+    MPI_Recv(&n, 1, MPI_LONG_LONG, *from, kStreamTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+    bytes.resize(static_cast<size_t>(n));
+    for (long long at = 0; at < n; at += kPiece)
+        MPI_Recv(bytes.data() + at, static_cast<int>(std::min(kPiece, n - at)), MPI_CHAR, *from, kStreamTag,
+                 MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+    return true;
 }
 
 void receiveFrom(void*, int from, std::vector<char>& bytes) {
@@ -252,6 +310,9 @@ Cluster startCluster(int& argc, char**& argv) {
     cluster.broadcast = broadcastFrom;
     cluster.sendToFirst = sendToFirst;
     cluster.receiveFrom = receiveFrom;
+    cluster.postToFirst = postToFirst;
+    cluster.flushToFirst = flushToFirst;
+    cluster.takeAny = takeAny;
     cluster.gatherToFirst = gatherToFirst;
     cluster.tellDone = tellDone;
     cluster.othersDone = othersDone;
