@@ -434,6 +434,19 @@ void projectInOrder(const std::vector<int>& mine, int n, int pass, const Progres
     while (printed < n) progress.say("Projecting patches onto group %d of %d\n", printed++, n);
 }
 
+// Adds one group's (or one process's) ray counts to `into`. The first
+// leak is the lowest group's, whichever thread or process met it.
+void addRowStats(RayRowStats& into, const RayRowStats& one) {
+    if (one.leaks > 0 && (into.firstLeakGroup < 0 || one.firstLeakGroup < into.firstLeakGroup)) {
+        into.firstLeakGroup = one.firstLeakGroup;
+        into.firstLeakPatch = one.firstLeakPatch;
+    }
+    into.rays += one.rays;
+    into.leaks += one.leaks;
+    into.reused += one.reused;
+    into.hemisphere += one.hemisphere;
+}
+
 void packRows(PatchGroup& group, ByteWriter& out);
 void unpackRows(PatchGroup& group, ByteReader& in);
 
@@ -649,32 +662,16 @@ void Radiosity::projectAll() {
             one = RayRowStats();
             rows.computeRows(*groups[i], one);
         },
-        [&](const RayRowStats& one, int i, size_t position) {
-            // The first leak is the lowest group's, whatever thread met it.
-            if (one.leaks > 0 && (ownStats.firstLeakGroup < 0 || i < ownStats.firstLeakGroup)) {
-                ownStats.firstLeakGroup = i;
-                ownStats.firstLeakPatch = one.firstLeakPatch;
-            }
-            ownStats.rays += one.rays;
-            ownStats.leaks += one.leaks;
-            ownStats.reused += one.reused;
-            ownStats.hemisphere += one.hemisphere;
+        [&](RayRowStats& one, int i, size_t position) {
+            one.firstLeakGroup = i;
+            addRowStats(ownStats, one);
             return stream.markDone(position);
         },
         [&](long long ready) { stream.pump(ready); });
     rayRowStats = ownStats;
     if (cluster.spread()) {
         rayRowStats = RayRowStats();
-        stream.finish(ownStats, [&](int, const RayRowStats& one) {
-            if (one.leaks > 0 && (rayRowStats.firstLeakGroup < 0 || one.firstLeakGroup < rayRowStats.firstLeakGroup)) {
-                rayRowStats.firstLeakGroup = one.firstLeakGroup;
-                rayRowStats.firstLeakPatch = one.firstLeakPatch;
-            }
-            rayRowStats.rays += one.rays;
-            rayRowStats.leaks += one.leaks;
-            rayRowStats.reused += one.reused;
-            rayRowStats.hemisphere += one.hemisphere;
-        });
+        stream.finish(ownStats, [&](int, const RayRowStats& one) { addRowStats(rayRowStats, one); });
         clusterBytes.push_back(stream.bytes);
     }
     rayRowsCast += rayRowStats.rays;
