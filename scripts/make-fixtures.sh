@@ -10,25 +10,8 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 out="${1:-$here/../tests/fixtures}"
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then
-  SUDO="sudo"
-fi
-
-missing=()
-for p in blender python3-numpy; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -ne 0 ]; then
-  echo "make-fixtures: installing ${missing[*]}"
-  $SUDO apt-get update
-  if ! $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"; then
-    echo "make-fixtures: FAILED to install: ${missing[*]}" >&2
-    exit 1
-  fi
-fi
+. "$here/blender-deps.sh"
+blender_deps make-fixtures
 
 mkdir -p "$out"
 blender --background --factory-startup --python-exit-code 1 \

@@ -21,25 +21,8 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/.." && pwd)"
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then
-  SUDO="sudo"
-fi
-
-missing=()
-for p in blender python3-numpy; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -ne 0 ]; then
-  echo "make-room: installing ${missing[*]}"
-  $SUDO apt-get update
-  if ! $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"; then
-    echo "make-room: FAILED to install: ${missing[*]}" >&2
-    exit 1
-  fi
-fi
+. "$here/blender-deps.sh"
+blender_deps make-room
 
 room=1 lamp_room=1 lamps=1 sky=1 pass=()
 for a in "$@"; do

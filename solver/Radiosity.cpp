@@ -14,6 +14,7 @@
 #endif
 
 #include "ByteStream.h"
+#include "ShareStream.h"
 #include "CoplanarNeighbors.h"
 #include "FormFactorWorkspace.h"
 #include "GlowbakeError.h"
@@ -447,154 +448,6 @@ void addRowStats(RayRowStats& into, const RayRowStats& one) {
     into.hemisphere += one.hemisphere;
 }
 
-void packRows(PatchGroup& group, ByteWriter& out);
-void unpackRows(PatchGroup& group, ByteReader& in);
-
-// Rows on their way to process 0 while they are computed. Another process
-// sends each run of its finished groups as the run completes (and keeps no
-// rows); process 0 takes what has arrived between its own groups and the
-// rest at the end, then each process's record `Head`.
-template <typename Head>
-struct RowStream {
-    const Cluster& cluster;
-    GroupArray& groups;
-    const std::vector<int>& mine;
-    bool dropStoredHits;  // process 0: another process keeps those rays
-    std::vector<char> finished;
-    size_t ready = 0, sent = 0, pieceItems = 1;
-    std::vector<std::vector<int>> items;  // process 0: each process's groups
-    std::vector<size_t> received;
-    std::vector<std::vector<char>> heads;
-    int headsIn = 0;
-    long long bytes = 0;
-
-    RowStream(const Cluster& c, GroupArray& g, const WorkShares& shares, const std::vector<int>& m, bool drop)
-        : cluster(c), groups(g), mine(m), dropStoredHits(drop), finished(m.size(), 0) {
-        pieceItems = std::max<size_t>(1, mine.size() / 64);
-        if (!cluster.first()) return;
-        for (int r = 0; r < cluster.size; ++r) items.push_back(r == 0 ? std::vector<int>() : shares.itemsOf(r));
-        received.assign(static_cast<size_t>(cluster.size), 0);
-        heads.assign(static_cast<size_t>(cluster.size), std::vector<char>());
-    }
-    // Under the lock: the group at `position` of `mine` is done. Returns how
-    // many from the start are.
-    long long markDone(size_t position) {
-        finished[position] = 1;
-        while (ready < finished.size() && finished[ready]) ++ready;
-        return static_cast<long long>(ready);
-    }
-    // On the thread that talks to the others, outside the lock.
-    void pump(long long readyNow) {
-        if (cluster.first()) {
-            while (takeOne(false)) {
-            }
-            return;
-        }
-        sendReady(static_cast<size_t>(readyNow), false);
-    }
-    void sendReady(size_t readyNow, bool all) {
-        while (sent < readyNow && (readyNow - sent >= pieceItems || all)) {
-            const size_t end = std::min(readyNow, sent + pieceItems);
-            ByteWriter piece;
-            piece.put(static_cast<int>(end - sent));
-            for (size_t k = sent; k < end; ++k) packRows(*groups[mine[k]], piece);
-            bytes += static_cast<long long>(piece.bytes.size());
-            cluster.postToFirst(cluster.user, piece.bytes);
-            sent = end;
-        }
-    }
-    // After this process's share: the others send the rest and their
-    // record; process 0 takes everything and calls take(r, head) for every
-    // process in order (its own `head` first).
-    template <typename Take>
-    void finish(const Head& head, Take take) {
-        if (!cluster.first()) {
-            sendReady(mine.size(), true);
-            ByteWriter last;
-            last.put(-1);
-            last.put(head);
-            cluster.postToFirst(cluster.user, last.bytes);
-            cluster.flushToFirst(cluster.user);
-            return;
-        }
-        while (headsIn < cluster.size - 1) takeOne(true);
-        take(0, head);
-        for (int r = 1; r < cluster.size; ++r) {
-            ByteReader in(heads[static_cast<size_t>(r)]);
-            take(r, in.get<Head>());
-        }
-    }
-    bool takeOne(bool wait) {
-        int from = -1;
-        std::vector<char> piece;
-        if (!cluster.takeAny(cluster.user, wait, &from, piece)) return false;
-        bytes += static_cast<long long>(piece.size());
-        if (from <= 0 || from >= cluster.size) throw GlowbakeError("a message came from an unknown process");
-        ByteReader in(piece);
-        const int count = in.get<int>();
-        const size_t r = static_cast<size_t>(from);
-        if (count < 0) {
-            if (received[r] != items[r].size() || !heads[r].empty())
-                throw GlowbakeError("a message between processes came out of order");
-            heads[r].assign(piece.begin() + static_cast<std::ptrdiff_t>(in.at), piece.end());
-            ++headsIn;
-            return true;
-        }
-        if (static_cast<size_t>(count) > items[r].size() - received[r])
-            throw GlowbakeError("a message between processes holds the wrong groups");
-        for (int k = 0; k < count; ++k) {
-            PatchGroup& group = *groups[items[r][received[r]++]];
-            unpackRows(group, in);
-            if (dropStoredHits)
-                for (std::vector<StoredRayHit>& hits : group.rayHits) std::vector<StoredRayHit>().swap(hits);
-        }
-        if (!in.atEnd()) throw GlowbakeError("a message between processes holds more than it should");
-        return true;
-    }
-};
-
-// Every other process's results for its share of the groups, sent to
-// process 0: `pack(i, out)` writes group i's results on the process that
-// computed them, `unpack(i, in)` reads them on process 0. They travel in
-// pieces of a few tens of megabytes, each unpacked as it comes. `head` and
-// `takeHead` carry one record per process before its groups (process 0's
-// own too). Returns the bytes sent.
-template <typename Head, typename Pack, typename Unpack, typename TakeHead>
-long long sendShares(const Cluster& cluster, const WorkShares& shares, const Head& head, Pack pack, Unpack unpack,
-                     TakeHead takeHead) {
-    constexpr std::size_t kPiece = 32u << 20;
-    if (cluster.first()) takeHead(0, head);
-    long long bytes = 0;
-    for (int r = 1; r < cluster.size; ++r) {
-        if (cluster.rank != r && !cluster.first()) continue;
-        const std::vector<int> items = shares.itemsOf(r);
-        if (cluster.rank == r) {
-            ByteWriter first;
-            first.put(head);
-            cluster.sendToFirst(cluster.user, first.bytes);
-            for (size_t at = 0; at < items.size();) {
-                ByteWriter piece;
-                piece.bytes.reserve(kPiece + (kPiece >> 2));
-                while (at < items.size() && piece.bytes.size() < kPiece) pack(items[at++], piece);
-                cluster.sendToFirst(cluster.user, piece.bytes);
-            }
-            continue;
-        }
-        std::vector<char> piece;
-        cluster.receiveFrom(cluster.user, r, piece);
-        bytes += static_cast<long long>(piece.size());
-        takeHead(r, ByteReader(piece).get<Head>());
-        for (size_t at = 0; at < items.size();) {
-            cluster.receiveFrom(cluster.user, r, piece);
-            bytes += static_cast<long long>(piece.size());
-            ByteReader in(piece);
-            while (at < items.size() && !in.atEnd()) unpack(items[at++], in);
-            if (!in.atEnd()) throw GlowbakeError("a message between processes holds more than it should");
-        }
-    }
-    return bytes;
-}
-
 // A group's rows into `out`, leaving the group without them: the process
 // that sent them does not sweep.
 void packRows(PatchGroup& group, ByteWriter& out) {
@@ -634,8 +487,10 @@ void Radiosity::projectAll() {
     const int n = groups.count();
     const WorkShares shares = groupShares();
     const std::vector<int> mine = shares.itemsOf(cluster.rank);
+    const auto pack = [&](int g, ByteWriter& out) { packRows(*groups[g], out); };
     if (settings.formFactorRays <= 0) {
-        RowStream<int> stream(cluster, groups, shares, mine, false);
+        auto stream = shareStream<int>(cluster, shares, mine, pack,
+                                       [&](int g, ByteReader& in) { unpackRows(*groups[g], in); });
         projectInOrder(
             mine, n, pass, progress, cluster,
             [&] {
@@ -646,16 +501,20 @@ void Radiosity::projectAll() {
             [&](FormFactorWorkspace& workspace, int i) { groups[i]->computeFormFactors(groups, workspace); },
             [&](FormFactorWorkspace&, int, size_t position) { return stream.markDone(position); },
             [&](long long ready) { stream.pump(ready); });
-        if (cluster.spread()) {
-            stream.finish(0, [](int, int) {});
-            clusterBytes.push_back(stream.bytes);
-        }
+        stream.finish(0, [](int, int) {});
+        if (cluster.spread()) clusterBytes.push_back(stream.bytes);
         return;
     }
     if (!rayEngine) rayEngine = std::make_unique<RayEngine>(model.patches);
     const RayFormFactors rows(*rayEngine, model, groups, settings.formFactorRays);
+    auto stream = shareStream<RayRowStats>(cluster, shares, mine, pack, [&](int g, ByteReader& in) {
+        unpackRows(*groups[g], in);
+        // Another process keeps this group's rays; should the group come
+        // back to this one, its rays are cast afresh (the rows are the same
+        // bits either way).
+        for (std::vector<StoredRayHit>& hits : groups[g]->rayHits) std::vector<StoredRayHit>().swap(hits);
+    });
     RayRowStats ownStats;
-    RowStream<RayRowStats> stream(cluster, groups, shares, mine, true);
     projectInOrder(
         mine, n, pass, progress, cluster, [] { return RayRowStats(); },
         [&](RayRowStats& one, int i) {
@@ -668,12 +527,9 @@ void Radiosity::projectAll() {
             return stream.markDone(position);
         },
         [&](long long ready) { stream.pump(ready); });
-    rayRowStats = ownStats;
-    if (cluster.spread()) {
-        rayRowStats = RayRowStats();
-        stream.finish(ownStats, [&](int, const RayRowStats& one) { addRowStats(rayRowStats, one); });
-        clusterBytes.push_back(stream.bytes);
-    }
+    rayRowStats = RayRowStats();
+    stream.finish(ownStats, [&](int, const RayRowStats& one) { addRowStats(rayRowStats, one); });
+    if (cluster.spread()) clusterBytes.push_back(stream.bytes);
     rayRowsCast += rayRowStats.rays;
     rayRowsReused += rayRowStats.reused;
     if (pass > 0) restartHemisphereRays += 4LL * n * settings.formFactorRays;
@@ -719,12 +575,12 @@ void Radiosity::lightElementsFromOutside() {
             for (int ch = 0; ch < 3; ++ch) out[ch] = static_cast<float>(sum[ch]);
         }
     }
-    if (!cluster.spread()) return;
-    const long long bytes = sendShares(
-        cluster, shares, 0, [&](int g, ByteWriter& out) { out.putRaw(&outsideLight[4 * static_cast<size_t>(g)], 4 * sizeof(Color)); },
-        [&](int g, ByteReader& in) { in.getRaw(&outsideLight[4 * static_cast<size_t>(g)], 4 * sizeof(Color)); },
-        [](int, int) {});
-    if (!clusterBytes.empty()) clusterBytes.back() += bytes;
+    const auto slot = [&](int g) { return &outsideLight[4 * static_cast<size_t>(g)]; };
+    auto stream = shareStream<int>(
+        cluster, shares, mine, [&](int g, ByteWriter& out) { out.putRaw(slot(g), 4 * sizeof(Color)); },
+        [&](int g, ByteReader& in) { in.getRaw(slot(g), 4 * sizeof(Color)); });
+    stream.finish(0, [](int, int) {});
+    if (cluster.spread() && !clusterBytes.empty()) clusterBytes.back() += stream.bytes;
 }
 
 void Radiosity::solve() {

@@ -29,8 +29,10 @@ struct ByteWriter {
         putRaw(s.data(), s.size());
     }
     void putRaw(const void* data, std::size_t n) {
-        const char* p = static_cast<const char*>(data);
-        bytes.insert(bytes.end(), p, p + n);
+        if (n == 0) return;
+        const std::size_t at = bytes.size();
+        bytes.resize(at + n);
+        std::memcpy(bytes.data() + at, data, n);
     }
 };
 

@@ -21,12 +21,7 @@ struct Cluster {
     // Collective: process `root`'s bytes to every process (`bytes` is what
     // the root sends, and what every other process receives).
     void (*broadcast)(void* user, int root, std::vector<char>& bytes) = nullptr;
-    // A process other than 0 sends bytes to process 0, which takes them
-    // with receiveFrom (in the order they were sent). The sender waits for
-    // process 0 without taking a core.
-    void (*sendToFirst)(void* user, const std::vector<char>& bytes) = nullptr;
-    void (*receiveFrom)(void* user, int from, std::vector<char>& bytes) = nullptr;
-    // Rows on their way while they are computed: a process other than 0
+    // Results on their way while they are computed: a process other than 0
     // posts bytes for process 0 and goes on at once (the bytes are taken);
     // flushToFirst waits, without taking a core, until all have gone.
     // Process 0 takes the next posted bytes of any process with takeAny
@@ -35,9 +30,6 @@ struct Cluster {
     void (*postToFirst)(void* user, std::vector<char>& bytes) = nullptr;
     void (*flushToFirst)(void* user) = nullptr;
     bool (*takeAny)(void* user, bool wait, int* from, std::vector<char>& bytes) = nullptr;
-    // Collective: every process passes its own bytes; afterwards all[r]
-    // holds process r's on process 0 (all stays empty elsewhere).
-    void (*gatherToFirst)(void* user, const std::vector<char>& mine, std::vector<std::vector<char>>& all) = nullptr;
     // A process other than 0 tells process 0 how many units of its share of
     // the stage under way it has finished; `last` once it has finished them
     // all. Cheap to call often: reports are sent a few times a second.

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+namespace {
+
+// Contiguous ranges of about equal cost: range r is items
+// [bounds[r], bounds[r + 1]).
 std::vector<int> costRanges(const std::vector<double>& cost, int parts) {
     const int n = static_cast<int>(cost.size());
     std::vector<int> bounds(static_cast<std::size_t>(parts) + 1, n);
@@ -28,6 +32,8 @@ std::vector<int> costRanges(const std::vector<double>& cost, int parts) {
     }
     return bounds;
 }
+
+}  // namespace
 
 WorkShares shareByCost(const std::vector<double>& cost, int processes, int blocksPerProcess, int smallestBlock) {
     const long long n = static_cast<long long>(cost.size());

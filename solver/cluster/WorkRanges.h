@@ -22,7 +22,3 @@ struct WorkShares {
 // cost at all the items are shared by count. One process: one block.
 WorkShares shareByCost(const std::vector<double>& cost, int processes, int blocksPerProcess = 16,
                        int smallestBlock = 32);
-
-// Contiguous ranges of about equal cost: range r is items
-// [bounds[r], bounds[r + 1]).
-std::vector<int> costRanges(const std::vector<double>& cost, int parts);

@@ -11,13 +11,12 @@
 #include <omp.h>
 #endif
 
-#include "ByteStream.h"
 #include "ElementLocator.h"
-#include "GlowbakeError.h"
 #include "LampLight.h"
 #include "PointGeometry.h"
 #include "RayEngine.h"
 #include "SamplePattern.h"
+#include "ShareStream.h"
 #include "StageCount.h"
 #include "WorkRanges.h"
 
@@ -549,26 +548,24 @@ GatheredLighting FinalGather::gatherTextures(const std::vector<PatchLayout>& lay
         }
     }
     count.finish(mineTotal);
-    if (cluster.spread()) {
-        // Process 0 takes every other share's rows and ray counts.
-        ByteWriter own;
-        own.put(rays);
-        own.put(escaped);
-        for (const Row& row : rows) own.putRaw(&out.incident[row.patch].at(0, row.y), layouts[row.patch].wide * sizeof(Color));
-        std::vector<std::vector<char>> all;
-        cluster.gatherToFirst(cluster.user, own.bytes, all);
-        for (int r = 0; r < static_cast<int>(all.size()); ++r) {
-            if (r == cluster.rank) continue;
-            ByteReader in(all[r]);
-            rays += in.get<long long>();
-            escaped += in.get<long long>();
-            for (int item : shares.itemsOf(r)) {
-                const Row row = allRows[static_cast<size_t>(item)];
-                in.getRaw(&out.incident[row.patch].at(0, row.y), layouts[row.patch].wide * sizeof(Color));
-            }
-            if (!in.atEnd()) throw GlowbakeError("a message between processes holds more than it should");
-        }
-    }
+    // Process 0 takes every other share's rows and ray counts.
+    const auto rowOf = [&](int item) {
+        const Row row = allRows[static_cast<size_t>(item)];
+        return std::make_pair(&out.incident[row.patch].at(0, row.y), layouts[row.patch].wide * sizeof(Color));
+    };
+    struct Counts {
+        long long rays, escaped;
+    };
+    auto stream = shareStream<Counts>(
+        cluster, shares, mine, [&](int item, ByteWriter& o) { o.putRaw(rowOf(item).first, rowOf(item).second); },
+        [&](int item, ByteReader& in) { in.getRaw(rowOf(item).first, rowOf(item).second); });
+    long long allRays = 0, allEscaped = 0;
+    stream.finish(Counts{rays, escaped}, [&](int, const Counts& c) {
+        allRays += c.rays;
+        allEscaped += c.escaped;
+    });
+    rays = allRays;
+    escaped = allEscaped;
     // Buried texels take their neighbours' light, once every texel is known
     // (on process 0: the others' textures are not used).
     if (cluster.first()) {

@@ -81,9 +81,7 @@ int shareJob(const Cluster&, bool stop, int status, std::vector<char>&) { return
 namespace {
 
 constexpr int kProgressTag = 1;
-constexpr int kGatherTag = 2;
 constexpr int kJobTag = 3;
-constexpr int kRowsTag = 4;
 constexpr int kStreamTag = 5;
 // MPI counts are ints: large messages go in pieces.
 constexpr long long kPiece = 1LL << 30;
@@ -134,23 +132,6 @@ void broadcast(std::vector<char>& bytes, int root) {
 void broadcastFrom(void*, int root, std::vector<char>& bytes) {
     quietBarrier();
     broadcast(bytes, root);
-}
-
-void sendToFirst(void*, const std::vector<char>& bytes) {
-    const long long n = static_cast<long long>(bytes.size());
-    std::vector<MPI_Request> requests(1);
-    MPI_Isend(&n, 1, MPI_LONG_LONG, 0, kRowsTag, MPI_COMM_WORLD, &requests[0]);
-    for (long long at = 0; at < n; at += kPiece) {
-        requests.emplace_back();
-        MPI_Isend(bytes.data() + at, static_cast<int>(std::min(kPiece, n - at)), MPI_CHAR, 0, kRowsTag, MPI_COMM_WORLD,
-                  &requests.back());
-    }
-    for (;;) {
-        int flag = 0;
-        MPI_Testall(static_cast<int>(requests.size()), requests.data(), &flag, MPI_STATUSES_IGNORE);
-        if (flag) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
 }
 
 // Bytes posted and not yet taken by process 0, with their requests.
@@ -207,42 +188,6 @@ bool takeAny(void*, bool wait, int* from, std::vector<char>& bytes) {
         MPI_Recv(bytes.data() + at, static_cast<int>(std::min(kPiece, n - at)), MPI_CHAR, *from, kStreamTag,
                  MPI_COMM_WORLD, MPI_STATUS_IGNORE);
     return true;
-}
-
-void receiveFrom(void*, int from, std::vector<char>& bytes) {
-    long long n = 0;
-    MPI_Recv(&n, 1, MPI_LONG_LONG, from, kRowsTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-    bytes.resize(static_cast<size_t>(n));
-    for (long long at = 0; at < n; at += kPiece)
-        MPI_Recv(bytes.data() + at, static_cast<int>(std::min(kPiece, n - at)), MPI_CHAR, from, kRowsTag,
-                 MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-}
-
-void gatherToFirst(void*, const std::vector<char>& mine, std::vector<std::vector<char>>& all) {
-    quietBarrier();
-    int rank = 0, size = 1;
-    MPI_Comm_rank(MPI_COMM_WORLD, &rank);
-    MPI_Comm_size(MPI_COMM_WORLD, &size);
-    all.clear();
-    if (rank != 0) {
-        const long long n = static_cast<long long>(mine.size());
-        MPI_Send(&n, 1, MPI_LONG_LONG, 0, kGatherTag, MPI_COMM_WORLD);
-        for (long long at = 0; at < n; at += kPiece)
-            MPI_Send(mine.data() + at, static_cast<int>(std::min(kPiece, n - at)), MPI_CHAR, 0, kGatherTag,
-                     MPI_COMM_WORLD);
-        return;
-    }
-    all.assign(static_cast<size_t>(size), std::vector<char>());
-    all[0] = mine;
-    for (int r = 1; r < size; ++r) {
-        long long n = 0;
-        MPI_Recv(&n, 1, MPI_LONG_LONG, r, kGatherTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-        std::vector<char>& bytes = all[static_cast<size_t>(r)];
-        bytes.resize(static_cast<size_t>(n));
-        for (long long at = 0; at < n; at += kPiece)
-            MPI_Recv(bytes.data() + at, static_cast<int>(std::min(kPiece, n - at)), MPI_CHAR, r, kGatherTag,
-                     MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-    }
 }
 
 void tellDone(void*, long long done, bool last) {
@@ -308,12 +253,9 @@ Cluster startCluster(int& argc, char**& argv) {
         MPI_Abort(MPI_COMM_WORLD, 1);
     }
     cluster.broadcast = broadcastFrom;
-    cluster.sendToFirst = sendToFirst;
-    cluster.receiveFrom = receiveFrom;
     cluster.postToFirst = postToFirst;
     cluster.flushToFirst = flushToFirst;
     cluster.takeAny = takeAny;
-    cluster.gatherToFirst = gatherToFirst;
     cluster.tellDone = tellDone;
     cluster.othersDone = othersDone;
     cluster.endStage = endStage;
