@@ -22,14 +22,14 @@ struct Cluster {
     // the root sends, and what every other process receives).
     void (*broadcast)(void* user, int root, std::vector<char>& bytes) = nullptr;
     // Results on their way while they are computed: a process other than 0
-    // posts bytes for process 0 and goes on at once (the bytes are taken);
-    // flushToFirst waits, without taking a core, until all have gone.
-    // Process 0 takes the next posted bytes of any process with takeAny
-    // (false when none has arrived and `wait` is not set); each process's
-    // arrive in the order posted.
-    void (*postToFirst)(void* user, std::vector<char>& bytes) = nullptr;
+    // posts bytes for process 0 under a tag (from 16 up) and goes on at
+    // once (the bytes are taken); flushToFirst waits, without taking a core,
+    // until all have gone. Process 0 takes the next bytes posted under a tag
+    // by any process with takeAny (false when none has arrived and `wait` is
+    // not set); each process's arrive in the order posted.
+    void (*postToFirst)(void* user, int tag, std::vector<char>& bytes) = nullptr;
     void (*flushToFirst)(void* user) = nullptr;
-    bool (*takeAny)(void* user, bool wait, int* from, std::vector<char>& bytes) = nullptr;
+    bool (*takeAny)(void* user, int tag, bool wait, int* from, std::vector<char>& bytes) = nullptr;
     // A process other than 0 tells process 0 how many units of its share of
     // the stage under way it has finished; `last` once it has finished them
     // all. Cheap to call often: reports are sent a few times a second.

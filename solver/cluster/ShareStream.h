@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <exception>
 #include <vector>
 
 #include "ByteStream.h"
@@ -15,6 +16,12 @@
 // rest at the end, then each process's record `Head` (counts and the like).
 // `pack(item, out)` writes an item's results on the process that computed
 // it; `unpack(item, in)` reads them on process 0. Alone, nothing is sent.
+//
+// Every process opens the same streams in the same order, and each stream
+// has a tag of its own, so a process that has finished one stream and gone
+// on to the next can never have its bytes taken for the first.
+int nextStreamTag();
+
 template <typename Head, typename Pack, typename Unpack>
 struct ShareStream {
     const Cluster& cluster;
@@ -27,10 +34,12 @@ struct ShareStream {
     std::vector<std::size_t> received;
     std::vector<std::vector<char>> heads;
     int headsIn = 0;
+    int tag = 0;
     long long bytes = 0;  // sent (or, on process 0, received)
+    std::exception_ptr failure;  // met while pumping, inside the caller's threads
 
     ShareStream(const Cluster& c, const WorkShares& shares, const std::vector<int>& m, Pack p, Unpack u)
-        : cluster(c), mine(m), pack(p), unpack(u), finished(m.size(), 0) {
+        : cluster(c), mine(m), pack(p), unpack(u), finished(m.size(), 0), tag(nextStreamTag()) {
         pieceItems = std::max<std::size_t>(1, mine.size() / 64);
         if (!cluster.spread() || !cluster.first()) return;
         for (int r = 0; r < cluster.size; ++r) items.push_back(r == 0 ? std::vector<int>() : shares.itemsOf(r));
@@ -47,20 +56,26 @@ struct ShareStream {
     }
     // On the thread that talks to the others, outside the lock: sends the
     // runs finished among the first `readyNow`, or takes what has arrived.
+    // What fails here is kept for finish(), which is outside the threads.
     void pump(long long readyNow) {
-        if (!cluster.spread()) return;
-        if (cluster.first()) {
-            while (takeOne(false)) {
+        if (!cluster.spread() || failure) return;
+        try {
+            if (cluster.first()) {
+                while (takeOne(false)) {
+                }
+            } else {
+                sendReady(static_cast<std::size_t>(readyNow), false);
             }
-            return;
+        } catch (...) {
+            failure = std::current_exception();
         }
-        sendReady(static_cast<std::size_t>(readyNow), false);
     }
     // After this process's share: the others send the rest and their
     // record; process 0 takes everything and calls take(r, head) for every
     // process in order (its own `head` first).
     template <typename Take>
     void finish(const Head& head, Take take) {
+        if (failure) std::rethrow_exception(failure);
         if (!cluster.spread()) {
             take(0, head);
             return;
@@ -70,7 +85,7 @@ struct ShareStream {
             ByteWriter last;
             last.put(-1);
             last.put(head);
-            cluster.postToFirst(cluster.user, last.bytes);
+            cluster.postToFirst(cluster.user, tag, last.bytes);
             cluster.flushToFirst(cluster.user);
             return;
         }
@@ -87,14 +102,14 @@ private:
             piece.put(static_cast<int>(end - sent));
             for (std::size_t k = sent; k < end; ++k) pack(mine[k], piece);
             bytes += static_cast<long long>(piece.bytes.size());
-            cluster.postToFirst(cluster.user, piece.bytes);
+            cluster.postToFirst(cluster.user, tag, piece.bytes);
             sent = end;
         }
     }
     bool takeOne(bool wait) {
         int from = -1;
         std::vector<char> piece;
-        if (!cluster.takeAny(cluster.user, wait, &from, piece)) return false;
+        if (!cluster.takeAny(cluster.user, tag, wait, &from, piece)) return false;
         bytes += static_cast<long long>(piece.size());
         if (from <= 0 || from >= cluster.size) throw GlowbakeError("a message came from an unknown process");
         ByteReader in(piece);

@@ -82,7 +82,6 @@ namespace {
 
 constexpr int kProgressTag = 1;
 constexpr int kJobTag = 3;
-constexpr int kStreamTag = 5;
 // MPI counts are ints: large messages go in pieces.
 constexpr long long kPiece = 1LL << 30;
 
@@ -152,15 +151,15 @@ void dropSent() {
     posted.swap(left);
 }
 
-void postToFirst(void*, std::vector<char>& bytes) {
+void postToFirst(void*, int tag, std::vector<char>& bytes) {
     auto p = std::make_unique<Posted>();
     p->bytes.swap(bytes);
     p->size = static_cast<long long>(p->bytes.size());
     p->requests.emplace_back();
-    MPI_Isend(&p->size, 1, MPI_LONG_LONG, 0, kStreamTag, MPI_COMM_WORLD, &p->requests.back());
+    MPI_Isend(&p->size, 1, MPI_LONG_LONG, 0, tag, MPI_COMM_WORLD, &p->requests.back());
     for (long long at = 0; at < p->size; at += kPiece) {
         p->requests.emplace_back();
-        MPI_Isend(p->bytes.data() + at, static_cast<int>(std::min(kPiece, p->size - at)), MPI_CHAR, 0, kStreamTag,
+        MPI_Isend(p->bytes.data() + at, static_cast<int>(std::min(kPiece, p->size - at)), MPI_CHAR, 0, tag,
                   MPI_COMM_WORLD, &p->requests.back());
     }
     posted.push_back(std::move(p));
@@ -171,21 +170,21 @@ void flushToFirst(void*) {
     for (dropSent(); !posted.empty(); dropSent()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-bool takeAny(void*, bool wait, int* from, std::vector<char>& bytes) {
+bool takeAny(void*, int tag, bool wait, int* from, std::vector<char>& bytes) {
     MPI_Status status;
     for (;;) {
         int flag = 0;
-        MPI_Iprobe(MPI_ANY_SOURCE, kStreamTag, MPI_COMM_WORLD, &flag, &status);
+        MPI_Iprobe(MPI_ANY_SOURCE, tag, MPI_COMM_WORLD, &flag, &status);
         if (flag) break;
         if (!wait) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     *from = status.MPI_SOURCE;
     long long n = 0;
-    MPI_Recv(&n, 1, MPI_LONG_LONG, *from, kStreamTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+    MPI_Recv(&n, 1, MPI_LONG_LONG, *from, tag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
     bytes.resize(static_cast<size_t>(n));
     for (long long at = 0; at < n; at += kPiece)
-        MPI_Recv(bytes.data() + at, static_cast<int>(std::min(kPiece, n - at)), MPI_CHAR, *from, kStreamTag,
+        MPI_Recv(bytes.data() + at, static_cast<int>(std::min(kPiece, n - at)), MPI_CHAR, *from, tag,
                  MPI_COMM_WORLD, MPI_STATUS_IGNORE);
     return true;
 }
